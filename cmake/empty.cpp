@@ -1,0 +1,1 @@
+// Gives every folder library at least one translation unit.

@@ -1,0 +1,143 @@
+#pragma once
+// The whole signal processor of one plug-in instance. The audio driver calls
+// the setters once per block when parameters change, applyUpdates after them,
+// and processSample once per sample and channel. Everything the per-sample
+// path touches is a member: constructing the engine builds the whole path.
+
+#include "analysis/MeterSnapshot.h"
+#include "analysis/TransferCapture.h"
+#include "engine/SampleFrame.h"
+#include "platform/Sync.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace brimtone {
+
+// Settings as the setters left them; the stages' coefficient groups read them.
+struct EngineSettings {
+    std::int32_t enabled = 1;
+    std::uint8_t bright = 0;
+    std::uint8_t limiter = 0;
+    std::int32_t channel = 0;    // 0 Bypass, 1 Clean, 2 Drive, 3 Lead
+    std::int32_t ampMode = 0;    // flavour 0 "1994", 1 "2000", 2 "2002"
+    std::int32_t speaker = 0;    // 0 off, 1 one 12-inch, 2 four 12-inch
+    std::int32_t tubeMode = 0;   // 0 off, 1 Pre-EQ, 2 Post-EQ
+    std::int32_t reverbMode = 0; // 0 off, 1 hall, 2 spring
+    double inputGain = 1.0;
+    double gain = 0.5;
+    double level = 0.5;
+    double low = 0.5;
+    double mid = 0.5;
+    double high = 0.5;
+    double shape = 0.5;
+    double masterGain = 1.0;
+    double reverbGain = 0.01;
+    double ambienceGain = 0.01;
+};
+
+// Coefficient groups of updateMask.
+namespace UpdateGroup {
+constexpr std::uint32_t Rate = 0x001; // no group of its own: marks "everything"
+constexpr std::uint32_t InputFilter = 0x002;
+constexpr std::uint32_t DrivePreamp = 0x004;
+constexpr std::uint32_t FlavorGain = 0x008;
+constexpr std::uint32_t Tonestack = 0x010;
+constexpr std::uint32_t CleanLevelAmp = 0x020;
+constexpr std::uint32_t CleanOutputFilter = 0x040;
+constexpr std::uint32_t DriveOutputFilter = 0x080;
+constexpr std::uint32_t TubeStage = 0x100;
+constexpr std::uint32_t Reverb = 0x200;
+constexpr std::uint32_t SpeakerCabinet = 0x400;
+constexpr std::uint32_t All = 0x7ff;
+constexpr std::uint32_t AmplifierPath = 0x1fe; // groups 1..8: what the oversampled period feeds
+constexpr std::uint32_t ChannelGroups = 0x0fc;
+constexpr std::uint32_t AmpModeGroups = 0x0ce;
+constexpr std::uint32_t LevelGroups = 0x0e0;
+} // namespace UpdateGroup
+
+class AmpEngine {
+public:
+    // Output compensation gain of the amplifier model, by channel + 4 x ampMode.
+    static double outputGain(int channel, int ampMode);
+
+    AmpEngine();
+    virtual ~AmpEngine();
+    AmpEngine(const AmpEngine&) = delete;
+    AmpEngine& operator=(const AmpEngine&) = delete;
+
+    // Setters: audio thread, between samples. Each limits its value, stores it
+    // and marks the coefficient groups that depend on it.
+    void setRate(double rate);
+    void setEnabled(bool on);
+    void setBright(bool on);
+    void setLimiter(bool on);
+    void setOversampling(double value);
+    void setChannel(double value);
+    void setSpeaker(double value);
+    void setTubeMode(double value);
+    void setGain(double value);
+    void setLevel(double value);
+    void setLow(double value);
+    void setMid(double value);
+    void setHigh(double value);
+    void setShape(double value);
+    void setAmpMode(double value);
+    void setReverb(double value);
+    void setReverbMode(double value);
+    void setAmbience(double value);
+    void setInputGain(double value);
+    void setMaster(double value);
+
+    // Recomputes every marked coefficient group once and clears the mask.
+    void applyUpdates();
+    std::uint32_t updateMask() const { return updateMask_; }
+    std::uint32_t analysisMask() const { return analysisMask_; }
+
+    // One host-rate sample of one channel.
+    void processSample(SampleFrame& frame);
+
+    const EngineSettings& settings() const { return settings_; }
+
+    // Read by the editor without a lock: the oversampled rate follows them.
+    double samplePeriod() const { return samplePeriod_.load(std::memory_order_relaxed); }
+    int oversampling() const { return oversampling_.load(std::memory_order_relaxed); }
+    static int oversamplingFactor(int oversampling) { return oversampling == 2 ? 16 : oversampling == 1 ? 4 : 1; }
+
+    // Editor side: a copy of the published meters, taken under meterLock.
+    MeterSnapshot readMeterSnapshot();
+
+    TransferCapture& transferCapture() { return capture_; }
+    platform::CriticalSection& analysisLock() { return analysisLock_; }
+
+private:
+    void buildGainCurves();
+    void resetDisplays();
+    double processAmp(double in, int channel);
+    double tubeSlot(double in, int channel);
+    void processPost(SampleFrame& frame);
+    void publishSnapshot();
+    double levelTaper() const;
+    int curveIndex() const { return settings_.channel + 4 * settings_.ampMode; }
+
+    std::uint32_t updateMask_ = 0;
+    std::uint32_t analysisMask_ = 0;
+    double inputGainCurve_[30] = {};
+    double masterCurve_[30] = {};
+    double reverbCurve_[30] = {};
+    EngineSettings settings_;
+    std::atomic<int> oversampling_{0};
+    std::atomic<double> samplePeriod_{1.0};
+
+    double subSamples_[16] = {};
+    double peakCoeff_ = 0.0;
+    double biasCoeff_ = 0.0;
+
+    platform::CriticalSection meterLock_;
+    MeterSnapshot publishedMeters_;
+    MeterSnapshot meters_; // working copy, audio thread only
+    platform::CriticalSection analysisLock_;
+    TransferCapture capture_;
+};
+
+} // namespace brimtone

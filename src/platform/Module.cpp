@@ -1,0 +1,13 @@
+#include "platform/Module.h"
+
+#include <atomic>
+
+namespace brimtone::platform {
+namespace {
+std::atomic<void*> storedModuleHandle{nullptr};
+}
+
+void* moduleHandle() { return storedModuleHandle.load(std::memory_order_acquire); }
+void setModuleHandle(void* handle) { storedModuleHandle.store(handle, std::memory_order_release); }
+
+} // namespace brimtone::platform

@@ -1,0 +1,303 @@
+#include "shell/PluginEffect.h"
+
+#include "engine/ValueConventions.h"
+#include "platform/FloatingPoint.h"
+#include "shell/PluginIdentity.h"
+
+#include <new>
+
+namespace brimtone {
+
+PluginEffect* createEffectInstance(vst::HostCallback audioMaster)
+{
+    return new (std::nothrow) PluginEffect(audioMaster);
+}
+
+PluginEffect::PluginEffect(vst::HostCallback host) : EffectBase(host, kNumPrograms, kNumParams)
+{
+    // Program 0 and the sample rate go through the change mechanism, so the
+    // first processed block configures the whole engine.
+    fillProgramTable(programs_);
+    curProgram = 0;
+    for (int i = 0; i < kNumParams; ++i)
+        setParameter(i, programs_[0].value[i]);
+    {
+        platform::ScopedLock hold(paramLock_);
+        sampleRate = 44100.0f;
+        dirtyMask_ |= kSampleRateBit;
+    }
+
+    blockSize = 256;
+    descriptor.flags &= ~(vst::effFlagsIsSynth | vst::effFlagsProgramChunks);
+    descriptor.numInputs = 2;
+    descriptor.numOutputs = 2;
+    descriptor.uniqueID = pluginUniqueId();
+    descriptor.flags |= vst::effFlagsCanReplacing | vst::effFlagsCanDoubleReplacing;
+    descriptor.initialDelay = 0;
+}
+
+PluginEffect::~PluginEffect()
+{
+    closing_.store(true, std::memory_order_release);
+    // Let a parameter call in progress on another thread finish.
+    paramLock_.enter();
+    paramLock_.leave();
+}
+
+// ---- parameters -------------------------------------------------------------
+
+void PluginEffect::setParameter(std::int32_t index, float value)
+{
+    if (index < 0 || index >= kNumParams)
+        return;
+    platform::ScopedLock hold(paramLock_);
+    paramValues_[index] = value;
+    dirtyMask_ |= 1u << index;
+}
+
+float PluginEffect::getParameter(std::int32_t index)
+{
+    if (static_cast<std::uint32_t>(index) >= kNumParams)
+        return 0.0f;
+    platform::ScopedLock hold(paramLock_);
+    return paramValues_[index];
+}
+
+void PluginEffect::getParameterName(std::int32_t index, char* text)
+{
+    if (text != nullptr)
+        parameterName(index, text);
+}
+
+void PluginEffect::getParameterLabel(std::int32_t, char* label)
+{
+    if (label != nullptr)
+        label[0] = '\0';
+}
+
+void PluginEffect::getParameterDisplay(std::int32_t index, char* text)
+{
+    if (text == nullptr || index < 0 || index >= kNumParams)
+        return;
+    parameterDisplay(index, getParameter(index), text);
+}
+
+// ---- programs ----------------------------------------------------------------
+
+void PluginEffect::setProgram(std::int32_t program)
+{
+    if (static_cast<std::uint32_t>(program) >= kNumPrograms || program == curProgram)
+        return;
+    for (int i = 0; i < kNumParams; ++i)
+        programs_[curProgram].value[i] = getParameter(i);
+    curProgram = program;
+    for (int i = 0; i < kNumParams; ++i)
+        setParameter(i, programs_[program].value[i]);
+}
+
+void PluginEffect::setProgramName(const char* name)
+{
+    if (name != nullptr)
+        copyBounded(programs_[curProgram].name, name, vst::kVstMaxProgNameLen - 1);
+}
+
+void PluginEffect::getProgramName(char* name)
+{
+    if (name != nullptr)
+        copyBounded(name, programs_[curProgram].name, vst::kVstMaxProgNameLen);
+}
+
+// ---- identity -----------------------------------------------------------------
+
+bool PluginEffect::getEffectName(char* name)
+{
+    if (name == nullptr)
+        return false;
+    copyBounded(name, pluginIdentity.effectName, vst::kVstMaxEffectNameLen);
+    return true;
+}
+
+bool PluginEffect::getVendorString(char* text)
+{
+    if (text == nullptr)
+        return false;
+    copyBounded(text, pluginIdentity.vendor, vst::kVstMaxVendorStrLen);
+    return true;
+}
+
+bool PluginEffect::getProductString(char* text)
+{
+    if (text == nullptr)
+        return false;
+    copyBounded(text, pluginIdentity.product, vst::kVstMaxProductStrLen);
+    return true;
+}
+
+std::int32_t PluginEffect::getVendorVersion() { return pluginIdentity.versionCode; }
+
+// ---- host settings ---------------------------------------------------------------
+
+void PluginEffect::setSampleRate(float rate)
+{
+    if (!(rate > 10000.0f && rate < 200000.0f))
+        return;
+    platform::ScopedLock hold(paramLock_);
+    dirtyMask_ |= kSampleRateBit;
+    sampleRate = rate;
+}
+
+void PluginEffect::setBlockSize(std::int32_t size)
+{
+    if (size >= 1 && size <= 65536)
+        blockSize = size;
+}
+
+bool PluginEffect::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output)
+{
+    if (input == nullptr || output == nullptr)
+        return false;
+    busChannels_.store(input->numChannels < output->numChannels ? input->numChannels : output->numChannels,
+                       std::memory_order_relaxed);
+    return true;
+}
+
+// ---- display analysis hand-off ------------------------------------------------------
+
+bool PluginEffect::beginAnalysisRead()
+{
+    if (!analysisReady_.load(std::memory_order_acquire))
+        return false;
+    engine_.analysisLock().enter();
+    return true;
+}
+
+void PluginEffect::endAnalysisRead()
+{
+    engine_.analysisLock().leave();
+    analysisReady_.store(false, std::memory_order_release);
+}
+
+// ---- audio driver --------------------------------------------------------------------
+
+void PluginEffect::takeParameterChanges()
+{
+    if (!paramLock_.tryEnter())
+        return; // busy: the changes wait in dirtyMask for a later block
+    const std::uint32_t mask = dirtyMask_;
+    float values[kNumParams];
+    float rate = 0.0f;
+    if (mask != 0) {
+        dirtyMask_ = 0;
+        for (int i = 0; i < kNumParams; ++i)
+            values[i] = paramValues_[i];
+        rate = sampleRate;
+    }
+    paramLock_.leave();
+    if (mask != 0)
+        applyChanges(mask, values, rate);
+}
+
+// The setters run in a fixed order; then every marked coefficient group is
+// recomputed once, after all of them.
+void PluginEffect::applyChanges(std::uint32_t mask, const float (&values)[kNumParams], float rate)
+{
+    auto changed = [mask](int index) { return (mask & (1u << index)) != 0; };
+    AmpEngine& e = engine_;
+    if (mask & kSampleRateBit)
+        e.setRate(rate);
+    if (changed(Enable))
+        e.setEnabled(switchOn(values[Enable]));
+    if (changed(Bright))
+        e.setBright(switchOn(values[Bright]));
+    if (changed(Limiter))
+        e.setLimiter(switchOn(values[Limiter]));
+    if (changed(Oversmpl))
+        e.setOversampling(values[Oversmpl]);
+    if (changed(Channel))
+        e.setChannel(values[Channel]);
+    if (changed(SpkSim))
+        e.setSpeaker(values[SpkSim]);
+    if (changed(TubeMode))
+        e.setTubeMode(values[TubeMode]);
+    if (changed(Gain))
+        e.setGain(values[Gain]);
+    if (changed(Level))
+        e.setLevel(values[Level]);
+    if (changed(Low))
+        e.setLow(values[Low]);
+    if (changed(Mid))
+        e.setMid(values[Mid]);
+    if (changed(High))
+        e.setHigh(values[High]);
+    if (changed(Shape))
+        e.setShape(values[Shape]);
+    if (changed(AmpMode))
+        e.setAmpMode(values[AmpMode]);
+    if (changed(Reverb))
+        e.setReverb(values[Reverb]);
+    if (changed(RevMode))
+        e.setReverbMode(values[RevMode]);
+    if (changed(Ambience))
+        e.setAmbience(values[Ambience]);
+    if (changed(Input))
+        e.setInputGain(values[Input]);
+    if (changed(Master))
+        e.setMaster(values[Master]);
+    if (changed(Stereo))
+        stereoMode_ = switchOn(values[Stereo]) ? 2 : 1;
+
+    if (e.updateMask() != 0)
+        e.applyUpdates();
+}
+
+template <typename Sample>
+void PluginEffect::processBlock(Sample** inputs, Sample** outputs, std::int32_t sampleFrames)
+{
+    if (closing_.load(std::memory_order_acquire))
+        return;
+    if (inputs == nullptr || outputs == nullptr || inputs[0] == nullptr || outputs[0] == nullptr)
+        return;
+    platform::DenormalGuard flushDenormals;
+
+    takeParameterChanges();
+
+    SampleFrame frame;
+    if (inputs[1] != nullptr && outputs[1] != nullptr) {
+        if (stereoMode_ == 2 && busChannels_.load(std::memory_order_relaxed) == 2) {
+            for (std::int32_t s = 0; s < sampleFrames; ++s) {
+                for (int channel = 0; channel < 2; ++channel) {
+                    frame.in = inputs[channel][s];
+                    frame.channel = channel;
+                    engine_.processSample(frame);
+                    outputs[channel][s] = static_cast<Sample>(frame.out);
+                }
+            }
+        } else {
+            frame.channel = 0;
+            for (std::int32_t s = 0; s < sampleFrames; ++s) {
+                frame.in = inputs[0][s];
+                engine_.processSample(frame);
+                outputs[0][s] = outputs[1][s] = static_cast<Sample>(frame.out);
+            }
+        }
+    } else {
+        frame.channel = 0;
+        for (std::int32_t s = 0; s < sampleFrames; ++s) {
+            frame.in = inputs[0][s];
+            engine_.processSample(frame);
+            outputs[0][s] = static_cast<Sample>(frame.out);
+        }
+    }
+}
+
+void PluginEffect::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames)
+{
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+void PluginEffect::processDoubleReplacing(double** inputs, double** outputs, std::int32_t sampleFrames)
+{
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+} // namespace brimtone

@@ -1,0 +1,33 @@
+#include "shell/PluginIdentity.h"
+
+#include "vst/Vst2.h"
+
+namespace brimtone {
+
+// The maker's web server publishes the download page and the version file.
+const PluginIdentity pluginIdentity = {
+    "QIV",
+    "Brimtone",
+    "QIV Brimtone RX14",
+    "http://www.qiv.example/?q=audio-fx",
+    "http://www.qiv.example/versions.dat",
+    {'Q', 'B', 'R', 'T'},
+    1000,
+};
+
+std::int32_t pluginUniqueId()
+{
+    const char* id = pluginIdentity.uniqueId;
+    return vst::fourCC(id[0], id[1], id[2], id[3]);
+}
+
+void copyBounded(char* destination, const char* text, int length)
+{
+    int i = 0;
+    for (; i < length && text[i] != '\0'; ++i)
+        destination[i] = text[i];
+    for (; i <= length; ++i)
+        destination[i] = '\0';
+}
+
+} // namespace brimtone
