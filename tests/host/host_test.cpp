@@ -10,7 +10,19 @@
 #include <cstring>
 #include <limits>
 
-using namespace testhost;
+using namespace brimtone::host;
+
+namespace {
+// Where the plug-in under test is.
+std::string pluginPath()
+{
+#ifdef _WIN32
+    return "Brimtone.dll"; // beside the test program
+#else
+    return BRIMTONE_PLUGIN_PATH;
+#endif
+}
+} // namespace
 
 namespace {
 

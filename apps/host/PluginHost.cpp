@@ -9,7 +9,7 @@
 #include <dlfcn.h>
 #endif
 
-namespace testhost {
+namespace brimtone::host {
 
 PluginModule::PluginModule(const std::string& path)
 {
@@ -131,13 +131,4 @@ void Instance::processDouble(std::vector<double>& left, std::vector<double>& rig
     processInBlocks(effect_, effect_->processDoubleReplacing, left, right, outLeft, outRight, block);
 }
 
-std::string pluginPath()
-{
-#ifdef _WIN32
-    return "Brimtone.dll"; // beside the test program
-#else
-    return BRIMTONE_PLUGIN_PATH;
-#endif
-}
-
-} // namespace testhost
+} // namespace brimtone::host

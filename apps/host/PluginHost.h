@@ -1,7 +1,7 @@
 #pragma once
-// A minimal VST 2.4 host for tests: loads the built plug-in module through its
-// exported entry point, exactly as a DAW does, and drives it through the
-// descriptor's dispatcher and process callbacks.
+// A minimal VST 2.4 host: loads a plug-in module through its exported entry
+// point, exactly as a DAW does, and drives it through the descriptor's
+// dispatcher and process callbacks. Used by brimtone-render and the host tests.
 
 #include "vst/Vst2.h"
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace testhost {
+namespace brimtone::host {
 
 class PluginModule {
 public:
@@ -63,7 +63,4 @@ private:
     vst::AEffect* effect_ = nullptr;
 };
 
-// Where the plug-in under test is.
-std::string pluginPath();
-
-} // namespace testhost
+} // namespace brimtone::host
