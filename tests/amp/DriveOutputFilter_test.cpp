@@ -1,0 +1,145 @@
+#include "amp/DriveOutputFilter.h"
+#include "LinearResponse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace brimtone {
+namespace {
+
+constexpr double kT44k = 1.0 / 44100.0;
+
+double networkGain(int ampMode, bool lead, double f)
+{
+    DriveOutputFilter d;
+    d.setCoefficients(ampMode, lead, 0.5, 0.5, kT44k);
+    return test::continuousGain<4>(d.network(), f);
+}
+
+TEST(DriveOutputFilter, ContinuousNetworkGainsOf2002)
+{
+    // Lead: about 1.6e-05 at 20 Hz, 9.3e-06 at 500 Hz, 1.4e-05 at 10 kHz.
+    EXPECT_NEAR(networkGain(2, true, 20.0), 1.635e-05, 0.005e-05);
+    EXPECT_NEAR(networkGain(2, true, 500.0), 9.348e-06, 0.005e-06);
+    EXPECT_NEAR(networkGain(2, true, 10000.0), 1.417e-05, 0.005e-05);
+    // Without Lead: about 1.16e-05 at 20 Hz and 1.38e-05 at 3 kHz.
+    EXPECT_NEAR(networkGain(2, false, 20.0), 1.160e-05, 0.005e-05);
+    EXPECT_NEAR(networkGain(2, false, 3000.0), 1.384e-05, 0.005e-05);
+}
+
+TEST(DriveOutputFilter, ContinuousNetworkGainsOf2000And1994)
+{
+    EXPECT_NEAR(networkGain(1, true, 500.0), 5.146e-06, 0.005e-06);
+    EXPECT_NEAR(networkGain(1, false, 3000.0), 9.527e-06, 0.005e-06);
+    EXPECT_NEAR(networkGain(0, true, 100.0), 2.168e-05, 0.005e-05);
+    EXPECT_NEAR(networkGain(0, false, 10000.0), 3.302e-05, 0.005e-05);
+
+    // Shape and Level move the 2002 Lead network.
+    DriveOutputFilter d;
+    d.setCoefficients(2, true, 1.0, 0.01, kT44k);
+    EXPECT_NEAR(test::continuousGain<4>(d.network(), 500.0), 1.011e-07, 0.005e-07);
+    d.setCoefficients(2, true, 0.0, 1.0, kT44k);
+    EXPECT_NEAR(test::continuousGain<4>(d.network(), 3000.0), 2.708e-05, 0.005e-05);
+
+    // The 1994 networks leave the fourth state uncoupled.
+    d.setCoefficients(0, true, 0.3, 0.7, kT44k);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(d.network().A[i][3], 0.0);
+        EXPECT_EQ(d.network().A[3][i], 0.0);
+    }
+    EXPECT_EQ(d.network().B[3], 0.0);
+}
+
+// The one-state section: its discrete response at DC (z = 1) and at Nyquist (z = −1)
+// equals the continuous one at s = 0 and s = ∞.
+TEST(DriveOutputFilter, OneStateSectionEndsEachChain)
+{
+    struct Case {
+        int ampMode;
+        bool lead;
+        double dc;
+        double top;
+        double corner; // −3 dB point of the high-passes, 0 for the shelves
+    };
+    const Case cases[] = {
+        {2, true, 0.0, 1.0, 13.263}, {2, false, 1.0, 0.7407405486, 0.0},
+        {1, true, 1.0, 1.0, 0.0},    {1, false, 1.35, 0.99999974061, 0.0},
+        {0, true, 0.0, 1.0, 24.485}, {0, false, 0.0, 1.0, 17.684},
+    };
+    for (const Case& c : cases) {
+        DriveOutputFilter d;
+        const double T = kT44k / 4.0;
+        d.setCoefficients(c.ampMode, c.lead, 0.5, 0.5, T);
+        const StateSpace<1>& s = d.discreteSection();
+        if (!(c.ampMode == 1 && c.lead)) { // a pass-through has its pole at z = 1
+            EXPECT_NEAR(std::abs(test::transferAt<1>(s, 1.0)), c.dc, 1e-6) << c.ampMode << c.lead;
+        }
+        EXPECT_NEAR(std::abs(test::transferAt<1>(s, -1.0)), c.top, 1e-9) << c.ampMode << c.lead;
+        if (c.corner > 0.0) {
+            EXPECT_NEAR(test::discreteGain<1>(s, c.corner, T), std::sqrt(0.5), 1e-3) << c.ampMode << c.lead;
+        }
+    }
+    // 2000 Lead passes the network output unchanged.
+    DriveOutputFilter d;
+    d.setCoefficients(1, true, 0.2, 0.9, kT44k);
+    EXPECT_EQ(d.discreteSection().A[0][0], 1.0);
+    EXPECT_EQ(d.discreteSection().B[0], 0.0);
+    EXPECT_EQ(d.discreteSection().C[0], 0.0);
+    EXPECT_EQ(d.discreteSection().D, 1.0);
+}
+
+TEST(DriveOutputFilter, SineThroughTheStageFollowsNetworkAndSection)
+{
+    const double T = kT44k / 16.0;
+    for (int ampMode : {0, 1, 2})
+        for (bool lead : {false, true}) {
+            DriveOutputFilter d;
+            d.setCoefficients(ampMode, lead, 0.5, 0.5, T);
+            for (double f : {200.0, 2000.0}) {
+                const double expected = test::discreteGain<4>(d.discreteNetwork(), f, T)
+                                        * test::discreteGain<1>(d.discreteSection(), f, T);
+                EXPECT_NEAR(test::measureGain(d, f, T, 1.0, 1, 0.5), expected, expected * 1e-3)
+                    << ampMode << lead << " " << f << " Hz";
+            }
+        }
+}
+
+TEST(DriveOutputFilter, StartsSilentAndEveryInputReachesTheCoefficients)
+{
+    DriveOutputFilter silent;
+    EXPECT_EQ(silent.process(1.0, 0), 0.0);
+
+    const auto coefficients = [](int ampMode, bool lead, double shape, double level, double T) {
+        DriveOutputFilter d;
+        d.setCoefficients(2, false, 0.5, 0.5, kT44k);
+        d.setCoefficients(ampMode, lead, shape, level, T);
+        return d.discreteNetwork();
+    };
+    const StateSpace<4> base = coefficients(2, false, 0.5, 0.5, kT44k);
+    const auto differs = [&](const StateSpace<4>& s) { return s.A != base.A || s.C != base.C; };
+    EXPECT_FALSE(differs(coefficients(2, false, 0.5, 0.5, kT44k)));
+    EXPECT_TRUE(differs(coefficients(1, false, 0.5, 0.5, kT44k)));
+    EXPECT_TRUE(differs(coefficients(2, true, 0.5, 0.5, kT44k)));
+    EXPECT_TRUE(differs(coefficients(2, false, 0.5, 0.6, kT44k)));
+    EXPECT_TRUE(differs(coefficients(2, false, 0.5, 0.5, kT44k / 4.0)));
+    // Shape moves only the Lead network of 2002.
+    const StateSpace<4> lead = coefficients(2, true, 0.5, 0.5, kT44k);
+    EXPECT_NE(coefficients(2, true, 0.6, 0.5, kT44k).A, lead.A);
+}
+
+TEST(DriveOutputFilter, DisplayBlockCopiesNetworkAndSection)
+{
+    DriveOutputFilter d;
+    d.setCoefficients(0, true, 0.4, 0.6, kT44k);
+    d.refreshDisplayBlock();
+    const DriveOutputFilter::Display& b = d.displayBlock();
+    EXPECT_EQ(b.network.a(2, 1).real(), static_cast<float>(d.discreteNetwork().A[2][1]));
+    EXPECT_EQ(b.network.A[1].real(), static_cast<float>(d.discreteNetwork().A[1][0]));
+    EXPECT_EQ(b.network.D.real(), static_cast<float>(d.discreteNetwork().D));
+    EXPECT_EQ(b.section.A[0].real(), static_cast<float>(d.discreteSection().A[0][0]));
+    EXPECT_EQ(b.section.C[0].real(), static_cast<float>(d.discreteSection().C[0]));
+}
+
+} // namespace
+} // namespace brimtone

@@ -1,0 +1,144 @@
+#include "amp/CleanOutputFilter.h"
+#include "amp/InputFilter.h"
+#include "LinearResponse.h"
+
+#include <gtest/gtest.h>
+
+namespace brimtone {
+namespace {
+
+constexpr double kT44k = 1.0 / 44100.0;
+
+void expectCoefficients(const StateSpace<2>& s, const StateSpace<2>& expected, double tolerance)
+{
+    for (std::size_t i = 0; i < 2; ++i) {
+        for (std::size_t j = 0; j < 2; ++j)
+            EXPECT_NEAR(s.A[i][j], expected.A[i][j], tolerance) << i << "," << j;
+        EXPECT_NEAR(s.B[i], expected.B[i], tolerance) << i;
+        EXPECT_NEAR(s.C[i], expected.C[i], tolerance) << i;
+    }
+    EXPECT_NEAR(s.D, expected.D, tolerance);
+}
+
+TEST(TwoStateFilter, StartsWithThe1994InputResponseAt44k)
+{
+    StateSpace<2> initial;
+    initial.A = {{{0.9978302751290249, 0.00485606662585034}, {-0.00702579149659864, 0.9927499811836735}}};
+    initial.B = {-0.002169724870975057, -0.00702579149659864};
+    initial.C = {3.880869869, 4.036642265};
+    initial.D = 3.880869869;
+    expectCoefficients(InputFilter().discrete(), initial, 0.0);
+    expectCoefficients(CleanOutputFilter().discrete(), initial, 0.0);
+
+    // The same numbers come out of the 1994 network at 44.1 kHz.
+    InputFilter f;
+    f.setCoefficients(true, kT44k);
+    f.setCoefficients(false, kT44k);
+    expectCoefficients(f.discrete(), initial, 1e-17);
+    EXPECT_EQ(f.samplePeriod(), kT44k);
+}
+
+struct InputGainCase {
+    bool notMode1994;
+    double frequency;
+    double gain;      // of the continuous network
+    double tolerance; // relative
+};
+
+// The flavour groups' networks: about 0.16 / 0.36 at 10 Hz, 3.87 / 3.54 at 100 Hz,
+// 3.88 / 4.14 in the pass band.
+TEST(InputFilter, SineGainsOfBothFlavourGroups)
+{
+    const InputGainCase cases[] = {
+        {false, 10.0, 0.1587, 0.005}, {false, 100.0, 3.869, 0.005}, {false, 1000.0, 3.882, 0.005},
+        {true, 10.0, 0.3585, 0.005},  {true, 100.0, 3.540, 0.005},  {true, 1000.0, 4.137, 0.005},
+    };
+    for (const InputGainCase& c : cases) {
+        // At 16x oversampling the Euler recurrence is within 0.1 % of the network.
+        const double T = kT44k / 16.0;
+        InputFilter f;
+        f.setCoefficients(c.notMode1994, T);
+        EXPECT_NEAR(test::measureGain(f, c.frequency, T), c.gain, c.gain * c.tolerance)
+            << "flavour 2000/2002: " << c.notMode1994 << ", " << c.frequency << " Hz";
+    }
+    // At 44.1 kHz without oversampling the pass band reads slightly higher.
+    InputFilter f1994;
+    EXPECT_NEAR(test::measureGain(f1994, 1000.0, kT44k), 3.900, 0.005);
+    InputFilter f2000;
+    f2000.setCoefficients(true, kT44k);
+    EXPECT_NEAR(test::measureGain(f2000, 1000.0, kT44k), 4.158, 0.005);
+    EXPECT_NEAR(test::discreteGain<2>(f2000.discrete(), 100.0, kT44k), 3.554, 0.002);
+}
+
+TEST(InputFilter, BlocksDirectCurrentAndKeepsChannelsApart)
+{
+    InputFilter f;
+    f.setCoefficients(true, kT44k);
+    double y = 1.0;
+    for (int n = 0; n < 44100; ++n)
+        y = f.process(1.0, 0);
+    EXPECT_NEAR(y, 0.0, 1e-6);
+    // Channel 1 saw nothing: its state is still zero, so its output is d·u.
+    EXPECT_DOUBLE_EQ(f.process(0.5, 1), 0.5 * f.discrete().D);
+}
+
+TEST(CleanOutputFilter, EveryInputReachesTheCoefficients)
+{
+    CleanOutputFilter f;
+    f.setCoefficients(0.5, false, false, kT44k);
+    const StateSpace<2> base = f.discrete();
+    f.setCoefficients(0.5, false, false, kT44k);
+    expectCoefficients(f.discrete(), base, 0.0);
+
+    auto differs = [&](double level, bool notMode1994, bool bright, double T) {
+        CleanOutputFilter g;
+        g.setCoefficients(0.5, false, false, kT44k);
+        g.setCoefficients(level, notMode1994, bright, T);
+        const StateSpace<2> s = g.discrete();
+        return s.A != base.A || s.B != base.B || s.C != base.C || s.D != base.D;
+    };
+    EXPECT_TRUE(differs(0.6, false, false, kT44k));
+    EXPECT_TRUE(differs(0.5, true, false, kT44k));
+    EXPECT_TRUE(differs(0.5, false, true, kT44k));
+    EXPECT_TRUE(differs(0.5, false, false, kT44k / 4.0));
+}
+
+TEST(CleanOutputFilter, LevelAndBrightShapeTheResponse)
+{
+    const double T = kT44k / 16.0;
+    CleanOutputFilter f;
+
+    // Flavours 2000/2002: a first-order high-pass, corner 2.5 Hz at half level.
+    f.setCoefficients(0.5, true, false, T);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 1000.0, T), 1.773e-05, 0.005e-05);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 2.499, T), 1.773e-05 / std::sqrt(2.0), 0.01e-05);
+    f.setCoefficients(1.0, true, false, T);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 1000.0, T), 1.846e-05, 0.005e-05);
+
+    // Flavour 1994: Bright lifts the treble, the bass is unchanged.
+    f.setCoefficients(0.5, false, false, T);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 20.0, T), 3.950e-06, 0.01e-06);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 10000.0, T), 5.428e-06, 0.01e-06);
+    EXPECT_NEAR(test::measureGain(f, 1000.0, T), 5.426e-06, 0.01e-06);
+    f.setCoefficients(0.5, false, true, T);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 20.0, T), 3.937e-06, 0.01e-06);
+    EXPECT_NEAR(test::discreteGain<2>(f.discrete(), 10000.0, T), 1.413e-05, 0.015e-05);
+}
+
+TEST(CleanOutputFilter, DisplayBlockCopiesTheCoefficients)
+{
+    CleanOutputFilter f;
+    f.setCoefficients(0.3, false, true, kT44k);
+    f.refreshDisplayBlock();
+    const DisplayBlock<2>& b = f.displayBlock();
+    const StateSpace<2> s = f.discrete();
+    EXPECT_EQ(b.a(0, 1), std::complex<float>(static_cast<float>(s.A[0][1]), 0.0f));
+    EXPECT_EQ(b.A[1], std::complex<float>(static_cast<float>(s.A[1][0]), 0.0f));  // column by column
+    EXPECT_EQ(b.B[1].real(), static_cast<float>(s.B[1]));
+    EXPECT_EQ(b.C[0].real(), static_cast<float>(s.C[0]));
+    EXPECT_EQ(b.D.real(), static_cast<float>(s.D));
+    EXPECT_EQ(b.D.imag(), 0.0f);
+}
+
+} // namespace
+} // namespace brimtone

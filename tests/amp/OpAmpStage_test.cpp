@@ -1,0 +1,134 @@
+#include "amp/CleanLevelAmp.h"
+#include "amp/DrivePreamp.h"
+#include "LinearResponse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace brimtone {
+namespace {
+
+constexpr double kT44k = 1.0 / 44100.0;
+constexpr double kSwing = 14.37;
+constexpr double kGain = 200000.0;
+constexpr double kKnee = 0.433003;
+
+TEST(OpAmpModel, OutputSaturatesSmoothlyTowardsTheSwing)
+{
+    OpAmpModel m;
+    EXPECT_DOUBLE_EQ(m.swing(), 13.37);  // ±15 V rails
+    m.setRails(-16.0, 16.0, kGain);
+    m.setKnees(-kKnee, kKnee);
+    EXPECT_DOUBLE_EQ(m.swing(), kSwing);
+
+    // Linear with gain G between the knees, continuous with slope G at them.
+    const double vKnee = kKnee * kSwing / kGain;
+    EXPECT_DOUBLE_EQ(m.output(0.5 * vKnee), 0.5 * vKnee * kGain);
+    for (double v : {vKnee, -vKnee}) {
+        const double h = 1e-6 * vKnee;
+        EXPECT_NEAR(m.output(v + h) - m.output(v), h * kGain, 1e-6 * h * kGain);
+        EXPECT_NEAR(m.output(v) - m.output(v - h), h * kGain, 1e-6 * h * kGain);
+    }
+    EXPECT_NEAR(m.output(1.0), kSwing, 0.01);
+    EXPECT_LT(m.output(1.0), kSwing);
+    EXPECT_NEAR(m.output(-1.0), -kSwing, 0.01);
+    EXPECT_GT(m.output(-1.0), -kSwing);
+}
+
+// The closed-form solution satisfies the loop equation y = out(p − K·y) everywhere, and
+// its three cases meet at the knees.
+TEST(OpAmpModel, ExactLoopSolution)
+{
+    DrivePreamp stage;
+    for (double K : {0.4097136944662836, 0.011531162865722644, 1.0}) {
+        const double r = stage.loopScale(K);
+        for (double p = -100.0; p <= 100.0; p += 0.0625) {
+            const double y = stage.solve(p, K, r);
+            EXPECT_NEAR(y, stage.output(p - K * y), 1e-9 * (1.0 + std::fabs(y))) << "K " << K << " p " << p;
+            EXPECT_LE(std::fabs(y), kSwing);
+        }
+        for (double sign : {1.0, -1.0}) {
+            // p′ = ±k·(S + r) puts the linear solution exactly on a knee.
+            const double pKnee = sign * kKnee * (kSwing + r) * K;
+            const double atKnee = stage.solve(pKnee, K, r);
+            EXPECT_NEAR(atKnee, sign * kKnee * kSwing, 1e-12);
+            const double h = 1e-9 * std::fabs(pKnee);
+            EXPECT_NEAR(stage.solve(pKnee + h, K, r) - atKnee, h * kSwing / (K * (kSwing + r)), 1e-6 * h / K);
+            EXPECT_NEAR(atKnee - stage.solve(pKnee - h, K, r), h * kSwing / (K * (kSwing + r)), 1e-6 * h / K);
+        }
+    }
+}
+
+TEST(OpAmpStage, SmallSignalClosedLoopGain)
+{
+    DrivePreamp drive;
+    const double K = drive.discreteNetwork().D;
+    const double u = 1e-7;
+    EXPECT_NEAR(drive.process(u, 0), u * kGain / (1.0 + kGain * K), 1e-12 * u);
+
+    CleanLevelAmp clean;
+    const double Kc = clean.discreteNetwork().D;
+    EXPECT_NEAR(clean.process(-u, 1), -u * kGain / (1.0 + kGain * Kc), 1e-12 * u);
+}
+
+TEST(OpAmpStage, OutputStaysWithinTheSwing)
+{
+    DrivePreamp stage;
+    stage.setCoefficients(true, true, kT44k);
+    double high = 0.0;
+    double low = 0.0;
+    for (int n = 0; n < 4410; ++n) {
+        const double y = stage.process(1000.0 * std::sin(0.01 * n), 0);
+        high = std::max(high, y);
+        low = std::min(low, y);
+    }
+    EXPECT_LE(high, kSwing);
+    EXPECT_GT(high, kSwing - 0.01);
+    EXPECT_GE(low, -kSwing);
+    EXPECT_LT(low, -kSwing + 0.01);
+}
+
+// Small sines measure the closed-loop gain G/(1 + G·β) ≈ 1/β of each feedback network.
+TEST(OpAmpStage, ClosedLoopFrequencyResponse)
+{
+    const double T = kT44k / 16.0;
+    const double a = 1e-4;
+    DrivePreamp drive;
+    drive.setCoefficients(false, false, T);
+    EXPECT_NEAR(test::measureGain(drive, 100.0, T, a), 1.163, 0.005);
+    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 2.753, 0.01);
+    drive.setCoefficients(false, true, T);
+    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 12.14, 0.05);
+    drive.setCoefficients(true, false, T);
+    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 35.32, 0.15);
+
+    CleanLevelAmp clean;
+    clean.setCoefficients(0.0, T);
+    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 2.482, 0.01);
+    clean.setCoefficients(0.5, T);
+    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 3.936, 0.015);
+    clean.setCoefficients(1.0, T);
+    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 150.4, 0.6);
+}
+
+TEST(OpAmpStage, ConstructorsUseTheirDefaultSettings)
+{
+    DrivePreamp constructed;
+    DrivePreamp set;
+    set.setCoefficients(true, true, kT44k / 4.0);
+    EXPECT_NE(set.discreteNetwork().A, constructed.discreteNetwork().A);
+    set.setCoefficients(false, false, kT44k);
+    EXPECT_EQ(set.discreteNetwork().A, constructed.discreteNetwork().A);
+    EXPECT_EQ(set.discreteNetwork().D, constructed.discreteNetwork().D);
+    EXPECT_NEAR(constructed.discreteNetwork().D, 0.4097136944662836, 1e-12);
+    EXPECT_DOUBLE_EQ(constructed.swing(), kSwing);
+    EXPECT_DOUBLE_EQ(constructed.openLoopGain(), kGain);
+
+    CleanLevelAmp clean;
+    EXPECT_NEAR(clean.discreteNetwork().D, 0.371843190826157, 1e-12);
+    EXPECT_DOUBLE_EQ(clean.samplePeriod(), kT44k);
+}
+
+} // namespace
+} // namespace brimtone
