@@ -1,0 +1,93 @@
+#pragma once
+// Convolution of a stream of samples with samples 256 ... 32767 of a
+// 32768-sample impulse response, entirely by FFT on seven worker threads. The
+// response is cut into fourteen partitions in seven pairs of doubling segment
+// length L = 128 * 2^j (j = 0 ... 6); pair j covers response samples 2L ... 4L-1
+// (partition A: 2L ... 3L-1, partition B: 3L ... 4L-1) and is convolved every
+// L samples by worker j with the 2L most recent input samples, through one FFT
+// of size 2L. The audio thread only stores samples, hands windows over and adds
+// finished blocks into an output accumulator.
+//
+// Timing: the output at time t is the convolution term t + 1, so a unit
+// impulse yields h[t + 1] for t = 255 ... 32766 and nothing before t = 255
+// (response samples 0 ... 255 are not reproduced). Each job has L samples of
+// time before its first result is due.
+//
+// Threads: process, reset and setImpulseResponse run on the owner's (audio)
+// thread and never concurrently; each worker is coupled to it by its own
+// start/done ping-pong (ConvolutionWorker). A worker's window lies in the part
+// of the mirrored ring that the next L writes do not reach.
+
+#include "convolution/ConvolutionWorker.h"
+#include "convolution/PartitionRecord.h"
+#include "convolution/RealFftPlan.h"
+#include "platform/Sync.h"
+
+#include <array>
+#include <memory>
+
+namespace brimtone {
+
+class LongConvolver {
+public:
+    static constexpr int responseLength = 32768;
+    static constexpr int skippedSamples = 256; // response samples not reproduced
+
+    // Builds plans, partitions, workers and events and clears all state; no
+    // thread is started until a response is loaded.
+    LongConvolver();
+    // Stops the worker threads before anything they use is freed.
+    ~LongConvolver();
+    LongConvolver(const LongConvolver&) = delete;
+    LongConvolver& operator=(const LongConvolver&) = delete;
+
+    // Loads h[0 ... 32767], clears all signal history and (re)starts the workers.
+    void setImpulseResponse(const float* response);
+
+    // One input sample in, one output sample out. Before a response is loaded
+    // the output is silence.
+    float process(float x);
+
+    // Clears all signal history; may be called between samples while the
+    // workers run. A worker may then still be busy with a job started before
+    // the reset, reading the input ring and writing its output buffers. Reset
+    // waits for each such job to finish (it consumes the worker's done signal,
+    // which is pending whenever no job runs) and only then clears the buffers
+    // and signals done again; so no buffer is written by two threads, and
+    // nothing computed before the reset reaches the accumulator after it. The
+    // wait is bounded by one job (at most a 16384-point forward and two
+    // inverse transforms).
+    void reset();
+
+private:
+    static constexpr int pairCount = 7;
+    static constexpr int firstSegmentLength = 128;
+    static constexpr int ringLength = responseLength;
+    static constexpr int ringMask = ringLength - 1;
+
+    // Two partitions of segment length L convolved together by one worker.
+    struct Pair {
+        Pair(int segment, platform::Event& stop);
+        int segmentLength;
+        std::unique_ptr<RealFftPlan> plan; // of size 2L, used only by this pair's worker
+        PartitionRecord partitionA;
+        PartitionRecord partitionB;
+        int positionA = -1; // accumulator positions of the outputs of the running job
+        int positionB = -1;
+        ConvolutionWorker worker;
+    };
+
+    void clearHistory();
+    void stopWorkers();
+    void collect(Pair& pair);
+
+    platform::Event stop_{platform::Event::Reset::Manual};
+    std::array<std::unique_ptr<Pair>, pairCount> pairs_;
+    AlignedBuffer ring_{2 * ringLength}; // input ring followed by its mirror copy
+    AlignedBuffer scratch_{responseLength};
+    AlignedBuffer accumulator_{ringLength};
+    int position_ = 0; // write position p
+    int counter_ = 0;  // sample counter c, wraps at 32768
+};
+
+} // namespace brimtone

@@ -1,0 +1,16 @@
+#include "convolution/PartitionRecord.h"
+
+#include "convolution/RealFftPlan.h"
+
+namespace brimtone {
+
+PartitionRecord::PartitionRecord(int fftSize) : spectrum(fftSize), output(fftSize) {}
+
+void PartitionRecord::load(const float* paddedSegment, RealFftPlan& plan)
+{
+    output.clear();
+    plan.forward(spectrum.data(), paddedSegment);
+    plan.rescale(spectrum.data());
+}
+
+} // namespace brimtone

@@ -1,0 +1,147 @@
+#include "convolution/LongConvolver.h"
+#include "convolution/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace brimtone {
+namespace {
+
+using test::randomSignal;
+using test::unitImpulse;
+
+constexpr int responseLength = LongConvolver::responseLength;
+constexpr int skipped = LongConvolver::skippedSamples;
+
+std::vector<float> run(LongConvolver& convolver, const std::vector<float>& input)
+{
+    std::vector<float> output;
+    output.reserve(input.size());
+    for (float x : input)
+        output.push_back(convolver.process(x));
+    return output;
+}
+
+// Float round-off of the FFT partitions (up to 16384 points) stays near 1e-6 of
+// the response's scale; a block in the wrong place is of order 1.
+constexpr double impulseTolerance = 2e-5;
+
+// Output at `from + t` is h[t + 1] for t = 255 ... 32766 and zero elsewhere.
+// Before t = 255 it is exactly zero for an impulse at time 0; an impulse that
+// arrives later shares FFT windows with those outputs and leaves round-off.
+void expectImpulseResponse(const std::vector<float>& output, const std::vector<float>& h, int from)
+{
+    const double leadTolerance = from == 0 ? 0.0 : impulseTolerance;
+    for (int t = 0; t < skipped - 1; ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], 0.0f, leadTolerance)
+            << "output " << t << " after the impulse";
+    for (int t = skipped - 1; t < responseLength - 1; ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], h[static_cast<std::size_t>(t + 1)], impulseTolerance)
+            << "output " << t << " after the impulse";
+    for (int t = responseLength - 1; from + t < static_cast<int>(output.size()); ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], 0.0f, impulseTolerance)
+            << "output " << t << " after the impulse";
+}
+
+class LongConvolverTest : public ::testing::Test {
+protected:
+    LongConvolverTest() { convolver->setImpulseResponse(h.data()); }
+    const std::vector<float> h = randomSignal(responseLength, 41u);
+    std::unique_ptr<LongConvolver> convolver = std::make_unique<LongConvolver>();
+};
+
+TEST_F(LongConvolverTest, UnitImpulseYieldsTheResponseFromSample256OneSampleEarly)
+{
+    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 4096, 0)), h, 0);
+}
+
+// An impulse at 30001 has its response run across the counter's wrap at
+// 32768, where all seven pairs fire at once, with the pairs out of phase
+// with the impulse.
+TEST_F(LongConvolverTest, CounterWrapAt32768KeepsTheSchedule)
+{
+    const int at = 30001;
+    expectImpulseResponse(run(*convolver, unitImpulse(at + responseLength + 1024, at)), h, at);
+}
+
+// A steady stream overlaps the contributions of all fourteen partitions; the
+// windows checked lie after the counter's first and second wrap of pair 6.
+TEST_F(LongConvolverTest, StreamOutputIsTheConvolutionWithTheResponseTail)
+{
+    const std::vector<float> x = randomSignal(2 * responseLength + 600, 42u);
+    const std::vector<float> output = run(*convolver, x);
+    for (int from : {32700, 2 * responseLength}) {
+        for (int t = from; t < from + 300; ++t) {
+            const double expected = test::directConvolution(x, h, t, skipped, 1);
+            ASSERT_NEAR(output[static_cast<std::size_t>(t)], expected, 2e-5 * std::sqrt(responseLength))
+                << "sample " << t;
+        }
+    }
+}
+
+// Reset right after a sample on which all pairs handed out jobs (the largest
+// takes longest): those results must never reach the output.
+TEST_F(LongConvolverTest, ResetWhileWorkersAreBusyThenSilenceGivesZeros)
+{
+    const std::vector<float> noise = randomSignal(2 * 16384, 43u);
+    for (int stop : {16384, 2 * 16384 - 128}) {
+        run(*convolver, std::vector<float>(noise.begin(), noise.begin() + stop));
+        convolver->reset();
+        for (float y : run(*convolver, std::vector<float>(2 * responseLength, 0.0f)))
+            ASSERT_EQ(y, 0.0f) << "after a reset at " << stop;
+    }
+    convolver->reset();
+    convolver->reset();
+    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 512, 0)), h, 0);
+}
+
+TEST(LongConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
+{
+    auto convolver = std::make_unique<LongConvolver>();
+    convolver->reset();
+    for (float y : run(*convolver, randomSignal(responseLength + 300, 44u)))
+        ASSERT_EQ(y, 0.0f);
+    convolver->reset();
+}
+
+TEST(LongConvolver, LoadingAResponseClearsAllHistory)
+{
+    const std::vector<float> first = randomSignal(responseLength, 45u);
+    const std::vector<float> second = randomSignal(responseLength, 46u);
+    auto convolver = std::make_unique<LongConvolver>();
+    convolver->setImpulseResponse(first.data());
+    run(*convolver, randomSignal(8192, 47u)); // pairs 0 ... 5 just handed out jobs
+    convolver->setImpulseResponse(second.data());
+    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 512, 0)), second, 0);
+}
+
+TEST(LongConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
+{
+    const std::vector<float> h = randomSignal(responseLength, 48u);
+    const std::vector<float> x = randomSignal(16384 + 300, 49u);
+    for (int instance = 0; instance < 50; ++instance) {
+        auto convolver = std::make_unique<LongConvolver>();
+        convolver->setImpulseResponse(h.data());
+        const std::vector<float> output = run(*convolver, x);
+        const int last = static_cast<int>(x.size()) - 1;
+        ASSERT_NEAR(output.back(), test::directConvolution(x, h, last, skipped, 1), 2e-5 * std::sqrt(responseLength));
+    }
+}
+
+TEST(LongConvolverLifecycle, DestroyedWhileItsWorkersAreBusy)
+{
+    const std::vector<float> h = randomSignal(responseLength, 50u);
+    const std::vector<float> x = randomSignal(16384, 51u); // ends as all seven pairs hand out jobs
+    for (int instance = 0; instance < 10; ++instance) {
+        auto convolver = std::make_unique<LongConvolver>();
+        convolver->setImpulseResponse(h.data());
+        run(*convolver, x);
+        convolver.reset();
+    }
+}
+
+} // namespace
+} // namespace brimtone

@@ -1,0 +1,126 @@
+#include "convolution/PackedSpectrum.h"
+#include "convolution/RealFft.h"
+#include "convolution/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace brimtone {
+namespace {
+
+using test::randomSignal;
+using test::unitImpulse;
+
+double largestMagnitude(const std::vector<double>& values)
+{
+    double largest = 0.0;
+    for (double value : values)
+        largest = std::max(largest, std::abs(value));
+    return largest;
+}
+
+class RealFftPlanTest : public ::testing::TestWithParam<int> {
+protected:
+    int n() const { return GetParam(); }
+    std::unique_ptr<RealFftPlan> plan = createRealFftPlan(GetParam());
+};
+
+TEST_P(RealFftPlanTest, ReportsItsSizeAndRescalesByOneOverN)
+{
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->size(), n());
+    std::vector<float> ones(static_cast<std::size_t>(n()), 1.0f);
+    plan->rescale(ones.data());
+    for (float value : ones)
+        ASSERT_EQ(value, 1.0f / static_cast<float>(n()));
+}
+
+// The packed layout and the transform itself against a direct DFT in double
+// (exponent sign -), on every bin of the smaller sizes and a spread of bins of
+// the larger ones.
+TEST_P(RealFftPlanTest, ForwardMatchesTheDftInPackedLayout)
+{
+    const std::vector<float> x = randomSignal(n(), 11u + static_cast<unsigned>(n()));
+    std::vector<float> spectrum(static_cast<std::size_t>(n()));
+    plan->forward(spectrum.data(), x.data());
+
+    const int half = n() / 2;
+    const int step = n() <= 2048 ? 1 : 13;
+    std::vector<int> bins;
+    for (int k = 0; k <= half; k += step)
+        bins.push_back(k);
+    bins.insert(bins.end(), {1, half / 2, half - 1, half});
+    const double tolerance = 2e-6 * std::sqrt(static_cast<double>(n())) * std::log2(n());
+    for (int k : bins) {
+        std::complex<double> sum = 0.0;
+        for (int t = 0; t < n(); ++t) {
+            const double angle = -2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(k) * t) % n()) / n();
+            sum += static_cast<double>(x[static_cast<std::size_t>(t)]) * std::polar(1.0, angle);
+        }
+        const double re = spectrum[static_cast<std::size_t>(k)];
+        ASSERT_NEAR(re, sum.real(), tolerance) << "real part of bin " << k;
+        if (k != 0 && k != half) {
+            const double im = spectrum[static_cast<std::size_t>(half + k)];
+            ASSERT_NEAR(im, sum.imag(), tolerance) << "imaginary part of bin " << k;
+        }
+    }
+}
+
+TEST_P(RealFftPlanTest, InverseOfForwardIsNTimesTheInput)
+{
+    for (const std::vector<float>& x : {unitImpulse(n(), 0), unitImpulse(n(), n() / 2 + 5), randomSignal(n(), 7u)}) {
+        const std::vector<float> original = x;
+        std::vector<float> spectrum(static_cast<std::size_t>(n()));
+        std::vector<float> back(static_cast<std::size_t>(n()));
+        plan->forward(spectrum.data(), x.data());
+        ASSERT_EQ(x, original) << "forward must not modify its input";
+        plan->inverse(spectrum.data(), back.data());
+        const double tolerance = 3e-7 * n() * std::log2(n());
+        for (int t = 0; t < n(); ++t)
+            ASSERT_NEAR(back[static_cast<std::size_t>(t)], n() * static_cast<double>(x[static_cast<std::size_t>(t)]), tolerance)
+                << "sample " << t;
+    }
+}
+
+// x of N samples and h of N/2 samples zero-padded: the inverse of the product
+// with the rescaled spectrum of h is the circular convolution.
+TEST_P(RealFftPlanTest, ProductOfSpectraIsCircularConvolution)
+{
+    const std::vector<float> x = randomSignal(n(), 3u);
+    std::vector<float> h = randomSignal(n(), 5u);
+    std::fill(h.begin() + n() / 2, h.end(), 0.0f);
+
+    std::vector<float> xSpectrum(static_cast<std::size_t>(n()));
+    std::vector<float> hSpectrum(static_cast<std::size_t>(n()));
+    std::vector<float> y(static_cast<std::size_t>(n()));
+    plan->forward(xSpectrum.data(), x.data());
+    plan->forward(hSpectrum.data(), h.data());
+    plan->rescale(hSpectrum.data());
+    multiplyPackedSpectra(xSpectrum.data(), xSpectrum.data(), hSpectrum.data(), n());
+    plan->inverse(xSpectrum.data(), y.data());
+
+    std::vector<double> expected(static_cast<std::size_t>(n()), 0.0);
+    for (int t = 0; t < n(); ++t)
+        for (int k = 0; k < n() / 2; ++k)
+            expected[static_cast<std::size_t>(t)] += static_cast<double>(h[static_cast<std::size_t>(k)])
+                * static_cast<double>(x[static_cast<std::size_t>((t - k + n()) % n())]);
+    const double tolerance = 2e-6 * largestMagnitude(expected) * std::log2(n());
+    for (int t = 0; t < n(); ++t)
+        ASSERT_NEAR(y[static_cast<std::size_t>(t)], expected[static_cast<std::size_t>(t)], tolerance) << "sample " << t;
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySize, RealFftPlanTest, ::testing::Values(128, 256, 512, 1024, 2048, 4096, 8192, 16384));
+
+TEST(RealFftPlanFactory, OffersOnlyTheEightSizes)
+{
+    EXPECT_EQ(createRealFftPlan(64), nullptr);
+    EXPECT_EQ(createRealFftPlan(1000), nullptr);
+    EXPECT_EQ(createRealFftPlan(32768), nullptr);
+}
+
+} // namespace
+} // namespace brimtone

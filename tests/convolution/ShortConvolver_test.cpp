@@ -1,0 +1,134 @@
+#include "convolution/ShortConvolver.h"
+#include "convolution/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace brimtone {
+namespace {
+
+using test::randomSignal;
+using test::unitImpulse;
+
+constexpr int responseLength = ShortConvolver::responseLength;
+
+std::vector<float> run(ShortConvolver& convolver, const std::vector<float>& input)
+{
+    std::vector<float> output;
+    output.reserve(input.size());
+    for (float x : input)
+        output.push_back(convolver.process(x));
+    return output;
+}
+
+// Float round-off of the FFT partitions stays near 1e-7 of the response's
+// scale; a tap in the wrong place or a partition a sample off is of order 1.
+constexpr double impulseTolerance = 1e-5;
+
+void expectImpulseResponse(const std::vector<float>& output, const std::vector<float>& h, int from)
+{
+    for (int t = 0; t < responseLength; ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], h[static_cast<std::size_t>(t)], impulseTolerance)
+            << "output " << t << " after the impulse";
+    for (int t = responseLength; from + t < static_cast<int>(output.size()); ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], 0.0f, impulseTolerance)
+            << "output " << t << " after the impulse";
+}
+
+TEST(ShortConvolver, UnitImpulseYieldsTheResponseWithNoLatencyThenSilence)
+{
+    const std::vector<float> h = randomSignal(responseLength, 21u);
+    auto convolver = std::make_unique<ShortConvolver>();
+    convolver->setImpulseResponse(h.data());
+    const std::vector<float> output = run(*convolver, unitImpulse(3 * responseLength, 0));
+    EXPECT_NEAR(output[0], h[0], 1e-7) << "the direct taps meet the sample just written";
+    expectImpulseResponse(output, h, 0);
+}
+
+// Whatever the phase of the partition schedule at which it arrives.
+TEST(ShortConvolver, ImpulseResponseDoesNotDependOnTheArrivalPhase)
+{
+    const std::vector<float> h = randomSignal(responseLength, 22u);
+    auto convolver = std::make_unique<ShortConvolver>();
+    convolver->setImpulseResponse(h.data());
+    const int at = 1000 + 255; // one sample before a 256 boundary, past a ring wrap
+    expectImpulseResponse(run(*convolver, unitImpulse(at + 2 * responseLength, at)), h, at);
+}
+
+// A steady stream keeps all partitions and the worker's four accumulator
+// blocks busy at once: the output is the linear convolution.
+TEST(ShortConvolver, StreamOutputIsTheLinearConvolution)
+{
+    const std::vector<float> h = randomSignal(responseLength, 23u);
+    const std::vector<float> x = randomSignal(6000, 24u);
+    auto convolver = std::make_unique<ShortConvolver>();
+    convolver->setImpulseResponse(h.data());
+    const std::vector<float> output = run(*convolver, x);
+    for (int t = 0; t < static_cast<int>(x.size()); ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(t)], test::directConvolution(x, h, t, 0, 0), 1e-4)
+            << "sample " << t;
+}
+
+TEST(ShortConvolver, LoadingAResponseClearsAllHistory)
+{
+    const std::vector<float> first = randomSignal(responseLength, 25u);
+    const std::vector<float> second = randomSignal(responseLength, 26u);
+    auto convolver = std::make_unique<ShortConvolver>();
+    convolver->setImpulseResponse(first.data());
+    run(*convolver, randomSignal(1000, 27u)); // mid-block, worker holding a job
+    convolver->setImpulseResponse(second.data());
+    expectImpulseResponse(run(*convolver, unitImpulse(2 * responseLength, 0)), second, 0);
+}
+
+// Reloading right after a hand-off, many times: the worker is stopped while a
+// start may still be pending, and the restarted worker must not run a stale
+// job (its window was cleared by the reload).
+TEST(ShortConvolver, ReloadingRightAfterAHandOffRestartsCleanly)
+{
+    const std::vector<float> h = randomSignal(responseLength, 28u);
+    const std::vector<float> noise = randomSignal(256, 29u);
+    auto convolver = std::make_unique<ShortConvolver>();
+    for (int round = 0; round < 50; ++round) {
+        convolver->setImpulseResponse(h.data());
+        run(*convolver, noise); // ends on a hand-off to the worker
+    }
+    convolver->setImpulseResponse(h.data());
+    expectImpulseResponse(run(*convolver, unitImpulse(2 * responseLength, 0)), h, 0);
+}
+
+TEST(ShortConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
+{
+    auto convolver = std::make_unique<ShortConvolver>();
+    for (float y : run(*convolver, randomSignal(2 * responseLength, 30u)))
+        ASSERT_EQ(y, 0.0f);
+}
+
+TEST(ShortConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
+{
+    const std::vector<float> h = randomSignal(responseLength, 31u);
+    const std::vector<float> x = randomSignal(3000, 32u);
+    for (int instance = 0; instance < 50; ++instance) {
+        auto convolver = std::make_unique<ShortConvolver>();
+        convolver->setImpulseResponse(h.data());
+        const std::vector<float> output = run(*convolver, x);
+        ASSERT_NEAR(output.back(), test::directConvolution(x, h, static_cast<int>(x.size()) - 1, 0, 0), 1e-4);
+    }
+}
+
+TEST(ShortConvolverLifecycle, DestroyedWhileTheWorkerIsBusy)
+{
+    const std::vector<float> h = randomSignal(responseLength, 33u);
+    const std::vector<float> x = randomSignal(512, 34u); // ends on a hand-off
+    for (int instance = 0; instance < 20; ++instance) {
+        auto convolver = std::make_unique<ShortConvolver>();
+        convolver->setImpulseResponse(h.data());
+        run(*convolver, x);
+        convolver.reset();
+    }
+}
+
+} // namespace
+} // namespace brimtone
