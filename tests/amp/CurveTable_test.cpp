@@ -1,0 +1,70 @@
+#include "amp/CurveTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace brimtone {
+namespace {
+
+// y = x² on 0..3, one point per unit, end slopes 5 above and 2 below.
+constexpr double kSquares[4] = {0.0, 1.0, 4.0, 9.0};
+
+CurveTable squares()
+{
+    return CurveTable(kSquares, 1.0, 0.0, 3.0, 5.0, 2.0, 4);
+}
+
+TEST(CurveTable, InterpolatesLinearlyInsideTheGrid)
+{
+    const CurveTable t = squares();
+    EXPECT_DOUBLE_EQ(t.lookup(1.5), 2.5);
+    EXPECT_DOUBLE_EQ(t.lookup(2.25), 5.25);
+    EXPECT_EQ(t.lookup(2.0), 4.0);
+    EXPECT_EQ(t.lookup(3.0), 9.0);
+    EXPECT_EQ(t.lookup(0.0), 0.0);
+}
+
+TEST(CurveTable, TinyFractionReadsTheLowerPointAlone)
+{
+    const CurveTable t = squares();
+    EXPECT_EQ(t.lookup(1.0 + 5e-11), 1.0);
+    EXPECT_GT(t.lookup(1.0 + 1e-9), 1.0);
+    EXPECT_EQ(t.lookupClamped(2.0 + 5e-11), 4.0);
+}
+
+TEST(CurveTable, ContinuesOutsideByTheEndSlopes)
+{
+    const CurveTable t = squares();
+    EXPECT_DOUBLE_EQ(t.lookup(4.0), 9.0 + 5.0);
+    EXPECT_DOUBLE_EQ(t.lookup(-1.5), -3.0);
+}
+
+TEST(CurveTable, ClampedReadDoesNotExtrapolate)
+{
+    const CurveTable t = squares();
+    EXPECT_EQ(t.lookupClamped(10.0), 9.0);
+    EXPECT_EQ(t.lookupClamped(-10.0), 0.0);
+    EXPECT_DOUBLE_EQ(t.lookupClamped(0.5), 0.5);
+}
+
+TEST(CurveTable, ComputedSlopesComeFromTheEndSamples)
+{
+    CurveTable t(kSquares, 2.0, 0.0, 1.5, 0.0, 0.0, 4);
+    t.setSlopesFromSamples();
+    EXPECT_DOUBLE_EQ(t.slopeBelow(), 2.0);
+    EXPECT_DOUBLE_EQ(t.slopeAbove(), 10.0);
+    EXPECT_DOUBLE_EQ(t.lookup(2.0), 14.0);
+}
+
+TEST(CurveTable, NotANumberNeverBecomesAnIndex)
+{
+    const CurveTable t = squares();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_TRUE(std::isnan(t.lookup(nan)));
+    EXPECT_EQ(t.lookupClamped(nan), 0.0);
+}
+
+} // namespace
+} // namespace brimtone
