@@ -4,12 +4,24 @@
 // and processSample once per sample and channel. Everything the per-sample
 // path touches is a member: constructing the engine builds the whole path.
 
+#include "amp/CleanLevelAmp.h"
+#include "amp/CleanOutputFilter.h"
+#include "amp/DriveOutputFilter.h"
+#include "amp/DrivePreamp.h"
+#include "amp/FlavorStage1994.h"
+#include "amp/FlavorStage2000.h"
+#include "amp/InputFilter.h"
+#include "amp/OversamplingFilter.h"
+#include "amp/Tonestack.h"
+#include "amp/TubeStage.h"
 #include "analysis/MeterSnapshot.h"
 #include "analysis/TransferCapture.h"
 #include "engine/SampleFrame.h"
+#include "fx/HallReverb.h"
 #include "platform/Sync.h"
 
 #include <atomic>
+#include <complex>
 #include <cstdint>
 
 namespace brimtone {
@@ -97,6 +109,14 @@ public:
     // One host-rate sample of one channel.
     void processSample(SampleFrame& frame);
 
+    // Copies the changed filters' coefficients into their display blocks when
+    // analysisLock is free; true when it did. Audio thread, once per block.
+    bool refreshResponseSnapshot();
+
+    // |H(z)|^2 of the current channel's tone shaping (tonestack and output
+    // filter), from the display blocks. Editor thread, inside analysisLock.
+    float responseAt(std::complex<float> z) const;
+
     const EngineSettings& settings() const { return settings_; }
 
     // Read by the editor without a lock: the oversampled rate follows them.
@@ -106,19 +126,41 @@ public:
 
     // Editor side: a copy of the published meters, taken under meterLock.
     MeterSnapshot readMeterSnapshot();
+    // For readers that nest another display lock inside meterLock: hold the
+    // lock while reading publishedMeters().
+    platform::CriticalSection& meterLock() { return meterLock_; }
+    const MeterSnapshot& publishedMeters() const { return publishedMeters_; }
 
     TransferCapture& transferCapture() { return capture_; }
     platform::CriticalSection& analysisLock() { return analysisLock_; }
 
+    // The stages whose display blocks the tonestack response view reads
+    // (under analysisLock).
+    const Tonestack& tonestack() const { return tonestack_; }
+    const CleanOutputFilter& cleanOutputFilter() const { return cleanOutputFilter_; }
+    const DriveOutputFilter& driveOutputFilter() const { return driveOutputFilter_; }
+
 private:
+    // The amplifier model runs as one of these specialisations, chosen when
+    // Channel, Amp Mode or Tube Mode change, so the sub-sample loop carries
+    // no branch on settings.
+    enum class ChannelPath { Bypass, Clean, Drive1994, Drive2000 };
+    using AmpRunner = void (AmpEngine::*)(double* samples, int count, int channel);
+    template <ChannelPath Path, int Tube>
+    void runAmp(double* samples, int count, int channel);
+    template <ChannelPath Path, int Tube>
+    double processChannel(double u, int channel);
+    template <int Tube>
+    double tubeSlot(double in, int channel);
+    void selectAmpRunner();
+
     void buildGainCurves();
     void resetDisplays();
-    double processAmp(double in, int channel);
-    double tubeSlot(double in, int channel);
     void processPost(SampleFrame& frame);
     void publishSnapshot();
     double levelTaper() const;
     int curveIndex() const { return settings_.channel + 4 * settings_.ampMode; }
+    double toneTaper(const double (&tapers)[12][20], double position) const;
 
     std::uint32_t updateMask_ = 0;
     std::uint32_t analysisMask_ = 0;
@@ -129,6 +171,24 @@ private:
     std::atomic<int> oversampling_{0};
     std::atomic<double> samplePeriod_{1.0};
 
+    // Stages, in construction order; coefficients shared by both channels.
+    InputFilter inputFilter_;
+    DrivePreamp drivePreamp_;
+    FlavorStage2000 flavorStage2000_;
+    FlavorStage1994 flavorStage1994_;
+    Tonestack tonestack_;
+    CleanLevelAmp cleanLevelAmp_;
+    CleanOutputFilter cleanOutputFilter_;
+    DriveOutputFilter driveOutputFilter_;
+    TubeStage tubeStage_;
+    HallReverb hallReverb_;
+    OversamplingFilter upsampler16_[2];
+    OversamplingFilter downsampler16_[2];
+    OversamplingFilter upsampler4_[2];
+    OversamplingFilter downsampler4_[2];
+
+    AmpRunner ampRunner_ = nullptr;
+    double outputGain_ = 1.0;
     double subSamples_[16] = {};
     double peakCoeff_ = 0.0;
     double biasCoeff_ = 0.0;
@@ -137,6 +197,7 @@ private:
     MeterSnapshot publishedMeters_;
     MeterSnapshot meters_; // working copy, audio thread only
     platform::CriticalSection analysisLock_;
+    int responseChannel_ = 0; // the channel of the display blocks, under analysisLock_
     TransferCapture capture_;
 };
 

@@ -260,6 +260,8 @@ void PluginEffect::processBlock(Sample** inputs, Sample** outputs, std::int32_t 
     platform::DenormalGuard flushDenormals;
 
     takeParameterChanges();
+    if (engine_.refreshResponseSnapshot())
+        analysisReady_.store(true, std::memory_order_release);
 
     SampleFrame frame;
     if (inputs[1] != nullptr && outputs[1] != nullptr) {
