@@ -170,41 +170,20 @@ void AmpEngine::setLevel(double value)
     updateMask_ |= UpdateGroup::LevelGroups;
 }
 
-void AmpEngine::setLow(double value)
+// Stores a knob's limited value and marks `groups` only when it changed.
+void AmpEngine::setKnob(double& knob, double value, std::uint32_t groups)
 {
     const double limited = limitUnit(value);
-    if (limited != settings_.low) {
-        settings_.low = limited;
-        updateMask_ |= UpdateGroup::Tonestack;
+    if (limited != knob) {
+        knob = limited;
+        updateMask_ |= groups;
     }
 }
 
-void AmpEngine::setMid(double value)
-{
-    const double limited = limitUnit(value);
-    if (limited != settings_.mid) {
-        settings_.mid = limited;
-        updateMask_ |= UpdateGroup::Tonestack;
-    }
-}
-
-void AmpEngine::setHigh(double value)
-{
-    const double limited = limitUnit(value);
-    if (limited != settings_.high) {
-        settings_.high = limited;
-        updateMask_ |= UpdateGroup::Tonestack;
-    }
-}
-
-void AmpEngine::setShape(double value)
-{
-    const double limited = limitUnit(value);
-    if (limited != settings_.shape) {
-        settings_.shape = limited;
-        updateMask_ |= UpdateGroup::DriveOutputFilter;
-    }
-}
+void AmpEngine::setLow(double value) { setKnob(settings_.low, value, UpdateGroup::Tonestack); }
+void AmpEngine::setMid(double value) { setKnob(settings_.mid, value, UpdateGroup::Tonestack); }
+void AmpEngine::setHigh(double value) { setKnob(settings_.high, value, UpdateGroup::Tonestack); }
+void AmpEngine::setShape(double value) { setKnob(settings_.shape, value, UpdateGroup::DriveOutputFilter); }
 
 // An Amp Mode change also marks CleanLevelAmp: its level taper differs between
 // the flavours, and the Clean channel should not keep the previous flavour's

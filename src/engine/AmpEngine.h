@@ -154,6 +154,7 @@ private:
     double tubeSlot(double in, int channel);
     void selectAmpRunner();
 
+    void setKnob(double& knob, double value, std::uint32_t groups);
     void buildGainCurves();
     void resetDisplays();
     void processPost(SampleFrame& frame);
