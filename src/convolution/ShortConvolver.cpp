@@ -49,9 +49,16 @@ void ShortConvolver::reset()
     worker_.markIdle();
 }
 
+// A reload keeps the worker thread: it waits for the worker's last job (done
+// is signalled whenever no job runs or is pending), after which the worker
+// only waits for a start and touches nothing the load writes. So a reload on
+// the audio thread (a cabinet family change) starts no thread and allocates
+// nothing.
 void ShortConvolver::setImpulseResponse(const float* response)
 {
-    stopWorker();
+    const bool workerRunning = worker_.running();
+    if (workerRunning)
+        worker_.waitUntilDone();
     reset();
     std::reverse_copy(response, response + directTapCount, reversedTaps_.begin());
     // Each segment is at least as long as the one before, so the scratch
@@ -65,7 +72,8 @@ void ShortConvolver::setImpulseResponse(const float* response)
     partitionA_.load(scratch_.data(), workerPlan_);
     std::copy(response + 3 * blockLength, response + 4 * blockLength, scratch_.begin());
     partitionB_.load(scratch_.data(), workerPlan_);
-    worker_.startThread();
+    if (!workerRunning)
+        worker_.startThread();
 }
 
 // Sum of taps[k] * ring[position + 1024 - k] for k = 0 ... 63, the newest

@@ -42,7 +42,8 @@ public:
     ShortConvolver(const ShortConvolver&) = delete;
     ShortConvolver& operator=(const ShortConvolver&) = delete;
 
-    // Loads h[0 ... 1023], clears all signal history and (re)starts the worker.
+    // Loads h[0 ... 1023] and clears all signal history. The first load starts
+    // the worker thread; later loads keep it.
     void setImpulseResponse(const float* response);
 
     // One input sample in, one output sample out. Before a response is loaded

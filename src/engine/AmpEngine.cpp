@@ -62,6 +62,7 @@ AmpEngine::AmpEngine()
     settings_.inputGain = curveLookup(inputGainCurve_, 30, 0.5);
     settings_.reverbGain = reverbCurve_[0];
     settings_.ambienceGain = reverbCurve_[0];
+    speakerCabinet_.setAmbience(settings_.ambienceGain);
     settings_.masterGain = curveLookup(masterCurve_, 30, 0.5);
 
     selectAmpRunner();
@@ -209,7 +210,11 @@ void AmpEngine::setReverbMode(double value)
     }
 }
 
-void AmpEngine::setAmbience(double value) { settings_.ambienceGain = curveLookup(reverbCurve_, 30, value); }
+void AmpEngine::setAmbience(double value)
+{
+    settings_.ambienceGain = curveLookup(reverbCurve_, 30, value);
+    speakerCabinet_.setAmbience(settings_.ambienceGain);
+}
 
 void AmpEngine::setInputGain(double value) { settings_.inputGain = curveLookup(inputGainCurve_, 30, value); }
 
@@ -271,11 +276,21 @@ void AmpEngine::applyUpdates()
         tubeStage_.setCoefficients(6.0, 0.5, oversampledPeriod);
         capture_.setCaptureRate(oversampledPeriod);
     }
+    // Selecting a reverb (or a new rate while one is selected) starts it from
+    // silence; switching it off leaves its state as it was.
     if (mask & UpdateGroup::Reverb) {
         if (s.reverbMode == 1) {
             hallReverb_.setSamplePeriod(period);
             hallReverb_.clear();
+        } else if (s.reverbMode == 2) {
+            springReverb_.setSamplePeriod(period);
+            springReverb_.reset();
         }
+    }
+    if (mask & UpdateGroup::SpeakerCabinet) {
+        speakerCabinet_.setSamplePeriod(period);
+        if (s.speaker != 0)
+            speakerCabinet_.setSecondType(s.speaker == 2 ? 1 : 0);
     }
 
     updateMask_ = 0;
@@ -396,7 +411,11 @@ void AmpEngine::processPost(SampleFrame& frame)
         double wet = frame.out;
         hallReverb_.process(wet, frame.channel);
         frame.out += wet * settings_.reverbGain;
+    } else if (settings_.reverbMode == 2) {
+        frame.out += springReverb_.process(frame.out, frame.channel) * settings_.reverbGain;
     }
+    if (settings_.speaker != 0)
+        speakerCabinet_.process(frame.out, frame.channel);
     frame.out *= settings_.masterGain;
 }
 

@@ -18,6 +18,8 @@
 #include "analysis/TransferCapture.h"
 #include "engine/SampleFrame.h"
 #include "fx/HallReverb.h"
+#include "fx/SpeakerCabinet.h"
+#include "fx/SpringReverb.h"
 #include "platform/Sync.h"
 
 #include <atomic>
@@ -182,6 +184,8 @@ private:
     CleanOutputFilter cleanOutputFilter_;
     DriveOutputFilter driveOutputFilter_;
     TubeStage tubeStage_;
+    SpringReverb springReverb_;
+    SpeakerCabinet speakerCabinet_;
     HallReverb hallReverb_;
     OversamplingFilter upsampler16_[2];
     OversamplingFilter downsampler16_[2];
