@@ -2,6 +2,7 @@
 # missing from Debian's packages first, so they work from a fresh clone.
 
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 DEMO_PROGRAM ?= 0
 
 PACKAGES := cmake make g++ pkg-config libgtest-dev libbenchmark-dev libsndfile1-dev libstb-dev \

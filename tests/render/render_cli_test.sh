@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# brimtone-render as a user meets it: renders that work, and failures that
+# give a one-line error, a non-zero exit and no output file at all.
+set -u
+render=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+check() { # description, then a command that must succeed
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+# A failing render: exit code 1 or 2, one line on stderr naming the problem,
+# and nothing left behind in the output folder.
+fails() {
+    local what=$1 pattern=$2
+    shift 2
+    rm -rf "$work/out" && mkdir -p "$work/out"
+    "$render" "$@" >"$work/stdout" 2>"$work/stderr"
+    local code=$?
+    check "$what: non-zero exit" test "$code" -ne 0
+    check "$what: message" grep -q "$pattern" "$work/stderr"
+    check "$what: one line" test "$(grep -c 'error' "$work/stderr")" -le 1
+    check "$what: no file left" test -z "$(ls -A "$work/out")"
+}
+
+fails "missing input" "cannot read" "$work/none.wav" -o "$work/out/x.wav"
+fails "unreadable input" "cannot read" "$render" -o "$work/out/x.wav"
+fails "unknown parameter" "unknown parameter 'Volume'" -o "$work/out/x.wav" --set Volume=0.5
+fails "unknown choice" "not a value of Channel" -o "$work/out/x.wav" --set Channel=Metal
+fails "value out of range" "out of range" -o "$work/out/x.wav" --set Gain=1.5
+fails "unknown program" "unknown program" -o "$work/out/x.wav" -p "No Such Program"
+fails "program index out of range" "out of range" -o "$work/out/x.wav" -p 20
+fails "rate out of range" "rate" -o "$work/out/x.wav" --rate 8000
+fails "no output" "no output" --rate 44100
+fails "unwritable output" "cannot write" -o "$work/out/missing-dir/x.wav"
+fails "missing plug-in" "cannot load" -o "$work/out/x.wav" --plugin "$work/none.so"
+
+# The built-in riff through a program with display choices set by name.
+"$render" -o "$work/riff.wav" --rate 44100 -p "Hi-Gain Lead" --set Channel=Lead --set Oversmpl=4x \
+    --set 'SpkSim=4x12"' --set Gain=0.8 >"$work/summary" 2>&1
+check "riff render succeeds" test $? -eq 0
+check "riff render writes a file" test -s "$work/riff.wav"
+check "summary has levels" grep -q "output: peak" "$work/summary"
+check "summary has the real-time factor" grep -q "real-time factor" "$work/summary"
+check "no temporary file left" test -z "$(ls "$work" | grep partial)"
+
+# A file in, the same container out; --list shows what --set chose.
+"$render" "$work/riff.wav" -o "$work/again.aiff" --double --block 100 --set Channel=Bypass >"$work/summary2" 2>&1
+check "file render succeeds" test $? -eq 0
+check "file render reads the riff's rate" grep -q "at 44100 Hz" "$work/summary2"
+"$render" --list --set Channel=Drive --set 'Rev Mode=Hall' >"$work/list" 2>&1
+check "--list shows the choice" grep -Eq "Channel +Drive" "$work/list"
+check "--list shows the hall" grep -Eq "Rev Mode +Hall" "$work/list"
+check "--list shows the programs" grep -q "Mid-Gain Lead" "$work/list"
+
+echo "render: $passed passed, $failed failed"
+test "$failed" -eq 0
