@@ -2,7 +2,7 @@
 // host sees: the descriptor, the dispatcher's answers, names and texts,
 // programs, routing and the level path.
 
-#include "PluginHost.h"
+#include "PluginUnderTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,27 +13,11 @@
 using namespace brimtone::host;
 
 namespace {
-// Where the plug-in under test is.
-std::string pluginPath()
-{
-#ifdef _WIN32
-    return "Brimtone.dll"; // beside the test program
-#else
-    return BRIMTONE_PLUGIN_PATH;
-#endif
-}
-} // namespace
-
-namespace {
 
 enum : int { Enable, Channel, Input, Gain, Level, Low, Mid, High, Shape, Reverb, Ambience, Master, Stereo, Oversmpl,
              SpkSim, RevMode, AmpMode, Bright, TubeMode, Limiter };
 
-const PluginModule& module()
-{
-    static PluginModule loaded(pluginPath());
-    return loaded;
-}
+const PluginModule& module() { return pluginUnderTest(); }
 
 class HostTest : public ::testing::Test {
 protected:
