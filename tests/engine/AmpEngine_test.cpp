@@ -246,3 +246,66 @@ TEST(AmpEngineCapture, HeldLockDefersThePointWithoutBackFilling)
     EXPECT_EQ(capture.writeIndex(), (index + 1) & 511u);
     EXPECT_DOUBLE_EQ(capture.counter(), counter + 21.0 - interval);
 }
+
+TEST(AmpEngineChannels, BypassWithPreEqRunsNoTubeStage)
+{
+    auto engine = plainEngine();
+    engine->setTubeMode(0.5); // Pre-EQ: the slot would sit inside the channel
+    engine->applyUpdates();
+    const std::uint32_t index = engine->transferCapture().writeIndex();
+    const double amp = std::pow(10.0, 0.6);
+    for (int i = 0; i < 100; ++i) {
+        const double x = 0.3 * std::sin(i * 0.1);
+        const double out = run(*engine, x);
+        EXPECT_NEAR(out, x * engine->settings().inputGain * amp, 2e-11);
+    }
+    EXPECT_EQ(engine->transferCapture().writeIndex(), index) << "no tube slot ran, so nothing was captured";
+}
+
+TEST(AmpEngineChannels, PreampBiasDecaysWhileCleanRuns)
+{
+    auto engine = plainEngine();
+    engine->setChannel(1.0); // Lead builds up a bias
+    engine->setGain(1.0);
+    engine->setOversampling(1.0);
+    engine->applyUpdates();
+    for (int i = 0; i < 4000; ++i)
+        run(*engine, 0.5 * std::sin(i * 0.05), i & 1);
+    const double built = engine->readMeterSnapshot().preampBias;
+    ASSERT_NE(built, 0.0);
+
+    engine->setChannel(0.3); // Clean
+    engine->applyUpdates();
+    const double k = 1.0 - std::exp(-10.0 * engine->samplePeriod() / 16.0);
+    const int hostSamples = 10;
+    for (int i = 0; i < hostSamples; ++i)
+        run(*engine, 0.1, i & 1);
+    // Every Clean sub-sample of either channel shrinks it by 1 - k.
+    EXPECT_NEAR(engine->readMeterSnapshot().preampBias, built * std::pow(1.0 - k, 16 * hostSamples),
+                1e-12 * std::fabs(built));
+}
+
+TEST(AmpEngineChannels, TubeSlotDrivesPowerBiasAndCapturesItsTransfer)
+{
+    auto engine = plainEngine();
+    engine->setTubeMode(1.0); // Post-EQ
+    engine->applyUpdates();
+    for (int i = 0; i < 20000; ++i)
+        run(*engine, 0.05 * std::sin(i * 0.03), 0);
+    EXPECT_NE(engine->readMeterSnapshot().powerBias, 0.0);
+    {
+        TransferCapture& capture = engine->transferCapture();
+        platform::ScopedLock hold(capture.lock);
+        int bent = 0;
+        for (const auto& point : capture.points()[0])
+            bent += point.in != 0.0 && point.out != point.in;
+        EXPECT_GT(bent, 500) << "the tube stage changes what it passes";
+    }
+    // Off again: the power bias display falls back towards 0.
+    engine->setTubeMode(0.0);
+    engine->applyUpdates();
+    const double before = std::fabs(engine->readMeterSnapshot().powerBias);
+    for (int i = 0; i < 44100; ++i)
+        run(*engine, 0.0, 0);
+    EXPECT_LT(std::fabs(engine->readMeterSnapshot().powerBias), before * std::exp(-9.0));
+}
