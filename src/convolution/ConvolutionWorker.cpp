@@ -6,10 +6,11 @@
 
 namespace brimtone {
 
-ConvolutionWorker::ConvolutionWorker(RealFftPlan& plan, PartitionRecord& partitionA, PartitionRecord& partitionB,
-    platform::Event& stop)
-    : plan_(plan), partitionA_(partitionA), partitionB_(partitionB), stop_(stop), work1_(plan.size()),
-      work2_(plan.size())
+ConvolutionWorker::ConvolutionWorker(RealFftPlan& plan, const PartitionRecord& partitionA,
+    const PartitionRecord& partitionB, platform::Event& stop)
+    : plan_(plan), partitionA_(partitionA), partitionB_(partitionB), stop_(stop),
+      windowSpectra_{AlignedBuffer(plan.size()), AlignedBuffer(plan.size())}, product_(plan.size()),
+      output_(plan.size())
 {
 }
 
@@ -34,6 +35,9 @@ void ConvolutionWorker::begin(const float* window)
 void ConvolutionWorker::markIdle()
 {
     window_ = nullptr;
+    for (AlignedBuffer& spectrum : windowSpectra_)
+        spectrum.clear();
+    output_.clear();
     done_.set();
 }
 
@@ -46,11 +50,12 @@ void ConvolutionWorker::threadProcedure()
 void ConvolutionWorker::runJob()
 {
     const int size = plan_.size();
-    plan_.forward(work1_.data(), window_);
-    multiplyPackedSpectra(work2_.data(), work1_.data(), partitionB_.spectrum.data(), size);
-    multiplyPackedSpectra(work1_.data(), work1_.data(), partitionA_.spectrum.data(), size);
-    plan_.inverse(work1_.data(), partitionA_.output.data());
-    plan_.inverse(work2_.data(), partitionB_.output.data());
+    newest_ ^= 1;
+    float* spectrum = windowSpectra_[newest_].data();
+    plan_.forward(spectrum, window_);
+    multiplyPackedSpectra(product_.data(), spectrum, partitionA_.spectrum.data(), size);
+    multiplyAddPackedSpectra(product_.data(), windowSpectra_[newest_ ^ 1].data(), partitionB_.spectrum.data(), size);
+    plan_.inverse(product_.data(), output_.data());
     done_.set();
 }
 

@@ -1,15 +1,20 @@
 #pragma once
-// The background half of a partitioned convolver: one thread that convolves a
-// window of 2L input samples with two partitions of segment length L (A and B,
-// the second one L samples later in the response) using one FFT of size 2L.
+// The background half of a partitioned convolver: one thread that convolves
+// the input with two partitions of segment length L (A and B, the second one L
+// samples later in the response) using FFTs of size 2L. Each job transforms the
+// window of the 2L most recent input samples once and keeps the spectrum for
+// the next job: the job's result is the window's spectrum times A's plus the
+// previous window's spectrum (taken L samples earlier) times B's, transformed
+// back once. Its elements L ... 2L-1 are the contribution of both partitions to
+// the L outputs that start L samples after the window ends.
 //
 // The owner's audio thread and the worker play a strict ping-pong on two
-// auto-reset events. The audio thread waits for `done`, reads the two output
-// buffers, hands over the next window and signals `start`; the worker takes the
-// start, transforms, multiplies, writes both output buffers and signals `done`.
-// Between a start and its done only the worker touches its work buffers and
-// the two output buffers; outside of it only the audio thread does. Whenever
-// no job is running and none is pending, `done` is signalled.
+// auto-reset events. The audio thread waits for `done`, reads the output,
+// hands over the next window and signals `start`; the worker takes the start,
+// transforms, multiplies, writes the output and signals `done`. Between a start
+// and its done only the worker touches its buffers; outside of it only the
+// audio thread does. Whenever no job is running and none is pending, `done` is
+// signalled.
 //
 // The stop event belongs to the owner (one for all its workers, manual reset);
 // it wins over a pending start.
@@ -17,6 +22,7 @@
 #include "convolution/AlignedBuffer.h"
 #include "platform/Sync.h"
 
+#include <array>
 #include <thread>
 
 namespace brimtone {
@@ -26,7 +32,7 @@ class RealFftPlan;
 
 class ConvolutionWorker {
 public:
-    ConvolutionWorker(RealFftPlan& plan, PartitionRecord& partitionA, PartitionRecord& partitionB,
+    ConvolutionWorker(RealFftPlan& plan, const PartitionRecord& partitionA, const PartitionRecord& partitionB,
         platform::Event& stop);
     ConvolutionWorker(const ConvolutionWorker&) = delete;
     ConvolutionWorker& operator=(const ConvolutionWorker&) = delete;
@@ -42,8 +48,11 @@ public:
     // Audio-thread side of the ping-pong.
     void waitUntilDone() { done_.wait(); }
     void begin(const float* window);
-    // Clears the input window and signals done, so that the next wait passes
-    // (the output buffers are then expected to be zero).
+    // The result of the last job (2L floats); read only between a done and the
+    // next begin.
+    const float* output() const { return output_.data(); }
+    // Clears the input window, the kept spectrum and the output, and signals
+    // done, so that the next wait passes. No job may be running.
     void markIdle();
 
 private:
@@ -51,14 +60,16 @@ private:
     void runJob();
 
     RealFftPlan& plan_;
-    PartitionRecord& partitionA_;
-    PartitionRecord& partitionB_;
+    const PartitionRecord& partitionA_;
+    const PartitionRecord& partitionB_;
     platform::Event& stop_;
     platform::Event start_{platform::Event::Reset::Automatic};
     platform::Event done_{platform::Event::Reset::Automatic};
     const float* window_ = nullptr;
-    AlignedBuffer work1_;
-    AlignedBuffer work2_;
+    std::array<AlignedBuffer, 2> windowSpectra_; // of the newest window and the one before it
+    int newest_ = 0;
+    AlignedBuffer product_;
+    AlignedBuffer output_;
     std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 #include "convolution/LongConvolver.h"
 
+#include "convolution/Float4.h"
 #include "convolution/RealFft.h"
 
 #include <algorithm>
@@ -40,10 +41,7 @@ void LongConvolver::clearHistory()
     position_ = 0;
     counter_ = 0;
     for (auto& pair : pairs_) {
-        pair->positionA = -1;
-        pair->positionB = -1;
-        pair->partitionA.output.clear();
-        pair->partitionB.output.clear();
+        pair->position = -1;
         pair->worker.markIdle();
     }
 }
@@ -72,21 +70,27 @@ void LongConvolver::setImpulseResponse(const float* response)
         pair->worker.startThread();
 }
 
+// acc[(position + i) mod 32768] += block[i] for i = 0 ... length-1. A job's
+// position is a multiple of its length, which divides 32768, so the span never
+// wraps; a position of -1 (no job since the reset) has a zero block.
+void LongConvolver::addBlock(int position, const float* block, int length)
+{
+    if (position < 0)
+        return;
+    float* span = accumulator_.data() + (position & ringMask);
+    for (int i = 0; i < length; i += 4)
+        store4(span + i, load4(span + i) + load4(block + i));
+}
+
 // Adds the pair's finished job into the accumulator and starts the next one
-// on the 2L most recent samples.
+// on the 2L most recent samples; its output is due L samples from now.
 void LongConvolver::collect(Pair& pair)
 {
     const int length = pair.segmentLength;
     pair.worker.waitUntilDone();
-    const float* outA = pair.partitionA.output.data() + length;
-    const float* outB = pair.partitionB.output.data() + length;
-    for (int i = 0; i < length; ++i) {
-        accumulator_[(pair.positionA + i) & ringMask] += outA[i];
-        accumulator_[(pair.positionB + i) & ringMask] += outB[i];
-    }
+    addBlock(pair.position, pair.worker.output() + length, length);
     pair.worker.begin(ring_.data() + position_ + ringLength - 2 * length);
-    pair.positionA = position_ + length;
-    pair.positionB = position_ + 2 * length;
+    pair.position = position_ + length;
 }
 
 float LongConvolver::process(float x)

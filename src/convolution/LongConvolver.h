@@ -4,9 +4,10 @@
 // response is cut into fourteen partitions in seven pairs of doubling segment
 // length L = 128 * 2^j (j = 0 ... 6); pair j covers response samples 2L ... 4L-1
 // (partition A: 2L ... 3L-1, partition B: 3L ... 4L-1) and is convolved every
-// L samples by worker j with the 2L most recent input samples, through one FFT
-// of size 2L. The audio thread only stores samples, hands windows over and adds
-// finished blocks into an output accumulator.
+// L samples by worker j: the 2L most recent input samples meet A and the window
+// taken L samples earlier meets B, through FFTs of size 2L (ConvolutionWorker).
+// The audio thread only stores samples, hands windows over and adds finished
+// blocks into an output accumulator.
 //
 // Timing: the output at time t is the convolution term t + 1, so a unit
 // impulse yields h[t + 1] for t = 255 ... 32766 and nothing before t = 255
@@ -50,13 +51,13 @@ public:
 
     // Clears all signal history; may be called between samples while the
     // workers run. A worker may then still be busy with a job started before
-    // the reset, reading the input ring and writing its output buffers. Reset
+    // the reset, reading the input ring and writing its own buffers. Reset
     // waits for each such job to finish (it consumes the worker's done signal,
     // which is pending whenever no job runs) and only then clears the buffers
     // and signals done again; so no buffer is written by two threads, and
     // nothing computed before the reset reaches the accumulator after it. The
-    // wait is bounded by one job (at most a 16384-point forward and two
-    // inverse transforms).
+    // wait is bounded by one job (at most a 16384-point forward and inverse
+    // transform).
     void reset();
 
 private:
@@ -72,13 +73,13 @@ private:
         std::unique_ptr<RealFftPlan> plan; // of size 2L, used only by this pair's worker
         PartitionRecord partitionA;
         PartitionRecord partitionB;
-        int positionA = -1; // accumulator positions of the outputs of the running job
-        int positionB = -1;
+        int position = -1; // accumulator position of the output of the running job
         ConvolutionWorker worker;
     };
 
     void clearHistory();
     void stopWorkers();
+    void addBlock(int position, const float* block, int length);
     void collect(Pair& pair);
 
     platform::Event stop_{platform::Event::Reset::Manual};

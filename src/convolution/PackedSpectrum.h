@@ -11,4 +11,7 @@ namespace brimtone {
 // complex product. `product` may be the same buffer as `x`.
 void multiplyPackedSpectra(float* product, const float* x, const float* h, int size);
 
+// sum += x * h, bin by bin, with the products formed as in multiplyPackedSpectra.
+void multiplyAddPackedSpectra(float* sum, const float* x, const float* h, int size);
+
 } // namespace brimtone

@@ -4,11 +4,10 @@
 
 namespace brimtone {
 
-PartitionRecord::PartitionRecord(int fftSize) : spectrum(fftSize), output(fftSize) {}
+PartitionRecord::PartitionRecord(int fftSize) : spectrum(fftSize) {}
 
 void PartitionRecord::load(const float* paddedSegment, RealFftPlan& plan)
 {
-    output.clear();
     plan.forward(spectrum.data(), paddedSegment);
     plan.rescale(spectrum.data());
 }

@@ -1,8 +1,7 @@
 #pragma once
 // One partition of an impulse response in a partitioned convolver: the
-// spectrum of its segment (zero-padded to the FFT size and already scaled by
-// 1/N, so that an inverse of a product needs no further scaling) and the
-// buffer the latest convolution with it was written to.
+// spectrum of its segment, zero-padded to the FFT size and already scaled by
+// 1/N, so that an inverse of a product needs no further scaling.
 
 #include "convolution/AlignedBuffer.h"
 
@@ -15,11 +14,10 @@ public:
     explicit PartitionRecord(int fftSize);
 
     // Transforms the first N floats of `paddedSegment` with `plan` (of size N)
-    // into the spectrum, rescales it and clears the output.
+    // into the spectrum and rescales it.
     void load(const float* paddedSegment, RealFftPlan& plan);
 
     AlignedBuffer spectrum;
-    AlignedBuffer output;
 };
 
 } // namespace brimtone

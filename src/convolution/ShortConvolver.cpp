@@ -7,18 +7,6 @@
 
 namespace brimtone {
 
-ShortConvolver::InlineJob::InlineJob(RealFftPlan& fftPlan)
-    : plan(fftPlan), record(fftPlan.size()), work(fftPlan.size())
-{
-}
-
-void ShortConvolver::InlineJob::run(const float* window)
-{
-    plan.forward(work.data(), window);
-    multiplyPackedSpectra(work.data(), work.data(), record.spectrum.data(), plan.size());
-    plan.inverse(work.data(), record.output.data());
-}
-
 ShortConvolver::ShortConvolver()
 {
     reset();
@@ -40,12 +28,11 @@ void ShortConvolver::reset()
 {
     ring_.fill(0.0f);
     scratch_.fill(0.0f);
-    accumulator_.fill(0.0f);
+    workerBlock_.fill(0.0f);
     position_ = 0;
-    for (InlineJob* job : {&inline0_, &inline1_, &inline2_})
-        job->record.output.clear();
-    partitionA_.output.clear();
-    partitionB_.output.clear();
+    windowSpectra_.clear();
+    inlineOutput_.clear();
+    newestWindow_ = 0;
     worker_.markIdle();
 }
 
@@ -63,10 +50,12 @@ void ShortConvolver::setImpulseResponse(const float* response)
     std::reverse_copy(response, response + directTapCount, reversedTaps_.begin());
     // Each segment is at least as long as the one before, so the scratch
     // beyond the copy is still zero: the zero padding up to the FFT size.
-    for (InlineJob* job : {&inline0_, &inline1_, &inline2_}) {
-        const int length = job->plan.size() / 2;
-        std::copy(response + length, response + 2 * length, scratch_.begin());
-        job->record.load(scratch_.data(), job->plan);
+    for (int k = 0; k < inlinePartitionCount; ++k) {
+        const float* segment = response + (k + 1) * segmentLength;
+        std::copy(segment, segment + segmentLength, scratch_.begin());
+        float* spectrum = inlineSpectra_.data() + k * inlineFftSize;
+        inlinePlan_.forward(spectrum, scratch_.data());
+        inlinePlan_.rescale(spectrum);
     }
     std::copy(response + 2 * blockLength, response + 3 * blockLength, scratch_.begin());
     partitionA_.load(scratch_.data(), workerPlan_);
@@ -90,40 +79,40 @@ float ShortConvolver::directTaps(int position) const
     return horizontalSum(sum0 + sum1);
 }
 
+void ShortConvolver::runInlinePartitions(const float* window)
+{
+    newestWindow_ = newestWindow_ == 0 ? inlinePartitionCount - 1 : newestWindow_ - 1;
+    float* newest = windowSpectra_.data() + newestWindow_ * inlineFftSize;
+    inlinePlan_.forward(newest, window);
+    multiplyPackedSpectra(inlineProduct_.data(), newest, inlineSpectra_.data(), inlineFftSize);
+    for (int k = 1; k < inlinePartitionCount; ++k) {
+        const int slot = (newestWindow_ + k) % inlinePartitionCount;
+        multiplyAddPackedSpectra(inlineProduct_.data(), windowSpectra_.data() + slot * inlineFftSize,
+            inlineSpectra_.data() + k * inlineFftSize, inlineFftSize);
+    }
+    inlinePlan_.inverse(inlineProduct_.data(), inlineOutput_.data());
+}
+
 float ShortConvolver::process(float x)
 {
     const int p = position_;
     ring_[p] = x;
     ring_[p + ringLength] = x;
-    float y = inline0_.record.output[(p & 63) + 64] + accumulator_[p] + inline1_.record.output[(p & 127) + 128]
-        + inline2_.record.output[(p & 255) + 256];
+    float y = inlineOutput_[(p & (segmentLength - 1)) + segmentLength] + workerBlock_[p & (blockLength - 1)];
     y += directTaps(p);
 
     const int next = (p + 1) & (ringLength - 1);
     position_ = next;
-    if ((next & 63) != 0)
+    if ((next & (segmentLength - 1)) != 0)
         return y;
-    inline0_.run(ring_.data() + next + ringLength - 128);
-    if ((next & 127) != 0)
-        return y;
-    inline1_.run(ring_.data() + next + ringLength - 256);
-    if ((next & 255) != 0)
-        return y;
-    inline2_.run(ring_.data() + next + ringLength - 512);
-    if (!worker_.running())
+    runInlinePartitions(ring_.data() + next + ringLength - inlineFftSize);
+    if ((next & (blockLength - 1)) != 0 || !worker_.running())
         return y;
 
-    // The worker's last job: A's block is due now, B's one block later (the
-    // block B lands in holds nothing that is still to be read).
+    // The worker's last job is due now.
     worker_.waitUntilDone();
-    const float* outA = partitionA_.output.data() + blockLength;
-    const float* outB = partitionB_.output.data() + blockLength;
-    float* dueNow = accumulator_.data() + next;
-    float* dueNext = accumulator_.data() + ((next + blockLength) & (ringLength - 1));
-    for (int i = 0; i < blockLength; i += 4) {
-        store4(dueNow + i, load4(dueNow + i) + load4(outA + i));
-        store4(dueNext + i, load4(outB + i));
-    }
+    const float* result = worker_.output() + blockLength;
+    std::copy(result, result + blockLength, workerBlock_.begin());
     worker_.begin(ring_.data() + next + ringLength - 2 * blockLength);
     return y;
 }

@@ -3,24 +3,34 @@
 // response of 1024 samples. Taps 0 ... 63 are applied directly; the rest of the
 // response is cut into partitions convolved by FFT:
 //
-//   partition   response samples   segment L   FFT size   runs on        every
-//   inline 0    64 ... 127          64          128        audio thread   64 samples
-//   inline 1    128 ... 255         128         256        audio thread   128 samples
-//   inline 2    256 ... 511         256         512        audio thread   256 samples
-//   worker A    512 ... 767         256         512        worker thread  256 samples
-//   worker B    768 ... 1023        256         512        worker thread  256 samples
+//   partition        response samples   segment L   FFT size   runs on        every
+//   inline 0 ... 6   64 ... 511          64 each     128        audio thread   64 samples
+//   worker A         512 ... 767         256         512        worker thread  256 samples
+//   worker B         768 ... 1023        256         512        worker thread  256 samples
 //
-// An inline partition of length L is convolved, each time L new samples have
-// arrived, with the 2L most recent samples; the second half of the circular
-// result is its exact contribution to the next L outputs. The worker's two
-// partitions come due one and two blocks later, which gives it 256 samples of
-// time; its results are gathered in a four-block accumulator.
+// A partition of length L is convolved, each time L new samples have arrived,
+// with the 2L most recent samples; the second half of the circular result is
+// its exact contribution to the next L outputs (L samples later for each
+// segment of L that precedes it in the response). The seven inline partitions
+// share their transforms: every 64 samples the 128 most recent samples are
+// transformed once, and the spectra of the last seven such windows (a
+// frequency-domain delay line) meet the seven partition spectra, the window
+// taken k hand-offs ago partition k. The products are summed bin by bin and
+// transformed back once. So the audio thread runs one 128-point transform each
+// way per 64 samples.
+//
+// The worker's two partitions are convolved every 256 samples on the other
+// thread (ConvolutionWorker): the 512 most recent samples meet A and the window
+// taken 256 samples earlier meets B. Their sum is due one block after the
+// window ends, which gives the worker 256 samples of time; it is copied into
+// the current block when the block starts.
 //
 // Threads: process and setImpulseResponse run on the owner's (audio) thread and
 // never concurrently; the worker runs only between the hand-offs described in
 // ConvolutionWorker. The worker reads its 512-sample window from the mirrored
 // half of the input ring that the next 256 writes do not reach.
 
+#include "convolution/AlignedBuffer.h"
 #include "convolution/ConvolutionWorker.h"
 #include "convolution/PartitionRecord.h"
 #include "convolution/RealFft.h"
@@ -53,36 +63,36 @@ public:
 private:
     static constexpr int ringLength = responseLength;
     static constexpr int directTapCount = 64;
+    static constexpr int segmentLength = 64; // of each inline partition, and their hand-off period
+    static constexpr int inlineFftSize = 2 * segmentLength;
+    static constexpr int inlinePartitionCount = 7;
     static constexpr int blockLength = 256; // the worker's segment length and hand-off period
-
-    // An FFT partition convolved on the audio thread.
-    struct InlineJob {
-        explicit InlineJob(RealFftPlan& fftPlan);
-        void run(const float* window); // the 2L most recent samples
-        RealFftPlan& plan;
-        PartitionRecord record;
-        AlignedBuffer work;
-    };
 
     void reset();
     void stopWorker();
     float directTaps(int position) const;
+    // Convolves the inline partitions with the 128 most recent samples and the
+    // windows before them.
+    void runInlinePartitions(const float* window);
 
-    RealFft<128> plan128_;
-    RealFft<256> plan256_;
-    RealFft<512> plan512_;
+    RealFft<inlineFftSize> inlinePlan_;
     RealFft<512> workerPlan_; // a plan is never shared between threads
-    InlineJob inline0_{plan128_};
-    InlineJob inline1_{plan256_};
-    InlineJob inline2_{plan512_};
     PartitionRecord partitionA_{2 * blockLength};
     PartitionRecord partitionB_{2 * blockLength};
     platform::Event stop_{platform::Event::Reset::Manual};
     ConvolutionWorker worker_{workerPlan_, partitionA_, partitionB_, stop_};
 
+    // Spectra of the inline partitions, rescaled, partition k at k * inlineFftSize.
+    AlignedBuffer inlineSpectra_{inlinePartitionCount * inlineFftSize};
+    // Spectra of the last seven windows, slot (newestWindow_ + k) mod 7 taken k hand-offs ago.
+    AlignedBuffer windowSpectra_{inlinePartitionCount * inlineFftSize};
+    AlignedBuffer inlineProduct_{inlineFftSize};
+    AlignedBuffer inlineOutput_{inlineFftSize}; // elements 64 ... 127 belong to the current block
+    int newestWindow_ = 0;
+
     std::array<float, 2 * ringLength> ring_{}; // input ring followed by its mirror copy
     std::array<float, responseLength> scratch_{};
-    std::array<float, ringLength> accumulator_{}; // four blocks of the worker's contributions
+    std::array<float, blockLength> workerBlock_{}; // the worker's contribution to the current block
     std::array<float, directTapCount> reversedTaps_{}; // h[63] ... h[0]
     int position_ = 0; // write position p
 };

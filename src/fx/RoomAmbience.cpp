@@ -40,17 +40,30 @@ void RoomAmbience::computeTaps() {
   }
 }
 
+void RoomAmbience::computeReflections(int channel) {
+  const RingDelay<kLineLength>& line = delays[channel];
+  const std::int32_t offset = channelOffset[channel];
+  // Reflection i of block sample j is the sample written tapDelay[i] + offset - j ago, so the
+  // block reads a contiguous run per reflection.
+  std::array<float, kBlockLength> reflections;
+  weightedSums<kTapCount>(
+      tapGain.data(), [&](int i) { return line.since(tapDelay[i] + offset); }, reflections.data());
+  colourFir.process(reflections.data(), colouredReflections[channel].data(), kBlockLength,
+                    channel);
+}
+
 void RoomAmbience::process(float& sample, int channel) {
   RingDelay<kLineLength>& line = delays[channel];
-  const std::int32_t offset = channelOffset[channel];
   line.advance();
   line.write(sample);
-  const float direct = line.read(offset) * kDirectGain;
-  float reflections = 0.0f;
-  for (int i = 0; i < kTapCount; ++i) {
-    reflections += line.read(tapDelay[i] + offset) * tapGain[i];
+  int& next = blockPosition[channel];
+  if (next == kBlockLength) {
+    computeReflections(channel);
+    next = 0;
   }
-  sample = colourFir.process(reflections, channel) + directFir.process(direct, channel);
+  const float direct = line.read(channelOffset[channel]) * kDirectGain;
+  sample = colouredReflections[channel][next] + directFir.process(direct, channel);
+  next = next + 1;
 }
 
 }  // namespace brimtone

@@ -115,6 +115,24 @@ TEST_P(RealFftPlanTest, ProductOfSpectraIsCircularConvolution)
 
 INSTANTIATE_TEST_SUITE_P(EverySize, RealFftPlanTest, ::testing::Values(128, 256, 512, 1024, 2048, 4096, 8192, 16384));
 
+// Multiply-add adds to each bin the product multiplyPackedSpectra forms, DC and
+// Nyquist as reals; any packed spectra serve as operands.
+TEST(PackedSpectrum, MultiplyAddAddsTheBinByBinProduct)
+{
+    const int size = 128;
+    const std::vector<float> x = randomSignal(size, 6u);
+    const std::vector<float> h = randomSignal(size, 7u);
+    const std::vector<float> start = randomSignal(size, 8u);
+    std::vector<float> product(static_cast<std::size_t>(size));
+    multiplyPackedSpectra(product.data(), x.data(), h.data(), size);
+    std::vector<float> sum = start;
+    multiplyAddPackedSpectra(sum.data(), x.data(), h.data(), size);
+    EXPECT_EQ(sum[0], start[0] + x[0] * h[0]);
+    EXPECT_EQ(sum[64], start[64] + x[64] * h[64]);
+    for (std::size_t k = 0; k < sum.size(); ++k)
+        ASSERT_EQ(sum[k], start[k] + product[k]) << "element " << k;
+}
+
 TEST(RealFftPlanFactory, OffersOnlyTheEightSizes)
 {
     EXPECT_EQ(createRealFftPlan(64), nullptr);
