@@ -1,5 +1,7 @@
 #pragma once
 
+#include "amp/Lanes.h"
+
 namespace brimtone {
 
 // A sampled function y(x) on an evenly spaced grid from xMin to xMax, read by linear
@@ -24,50 +26,69 @@ public:
         slopeAbove_ = (samples_[count_ - 1] - samples_[count_ - 2]) * pointsPerUnit_;
     }
 
-    double lookup(double x) const
+    // x is double (one channel) or DoublePair (both channels, see Lanes.h).
+    template <class V>
+    V lookup(V x) const
     {
-        // Written so that a NaN takes the first branch and never becomes an index.
-        if (!(x <= xMax_))
-            return (x - xMax_) * slopeAbove_ + samples_[count_ - 1];
-        if (x < xMin_)
-            return (x - xMin_) * slopeBelow_ + samples_[0];
-        return interpolate(x);
+        const V lo = lanesOf<V>(xMin_);
+        const V hi = lanesOf<V>(xMax_);
+        const V inGrid = interpolate(clampToGrid(x));
+        // Outside the grid: below xMin the lower line, above xMax (or a NaN) the upper one.
+        const V below = (x - xMin_) * slopeBelow_ + broadcast<V>(samples_[0]);
+        const V above = (x - xMax_) * slopeAbove_ + broadcast<V>(samples_[count_ - 1]);
+        const V outside = select(x <= hi, below, above);
+        return select(bothOf(x >= lo, x <= hi), inGrid, outside);
     }
 
     // x limited to the grid first: no extrapolation.
-    double lookupClamped(double x) const
+    template <class V>
+    V lookupClamped(V x) const
     {
-        double c = x > xMin_ ? x : xMin_; // a NaN reads xMin
-        c = c < xMax_ ? c : xMax_;
-        return interpolate(c);
+        return interpolate(clampToGrid(x));
+    }
+
+    // For x known to lie within the grid: the same as lookupClamped.
+    template <class V>
+    V lookupInside(V x) const
+    {
+        return interpolate(x);
     }
 
     const double* samples() const { return samples_; }
-    double pointsPerUnit() const { return pointsPerUnit_; }
-    double xMin() const { return xMin_; }
-    double xMax() const { return xMax_; }
-    double slopeAbove() const { return slopeAbove_; }
-    double slopeBelow() const { return slopeBelow_; }
+    double pointsPerUnit() const { return pointsPerUnit_.value(); }
+    double xMin() const { return xMin_.value(); }
+    double xMax() const { return xMax_.value(); }
+    double slopeAbove() const { return slopeAbove_.value(); }
+    double slopeBelow() const { return slopeBelow_.value(); }
     int count() const { return count_; }
 
 private:
-    // x within [xMin, xMax]; a fraction at or below 1e-10 reads the lower point alone.
-    double interpolate(double x) const
+    // x > xMin ? x : xMin, then at most xMax: a NaN reads xMin.
+    template <class V>
+    V clampToGrid(V x) const
     {
-        const double f = (x - xMin_) * pointsPerUnit_;
-        const int i = static_cast<int>(f);
-        const double phi = f - i;
-        if (phi <= 1e-10)
-            return samples_[i];
-        return samples_[i] + (samples_[i + 1] - samples_[i]) * phi;
+        return atMost(atLeast(x, lanesOf<V>(xMin_)), lanesOf<V>(xMax_));
+    }
+
+    // x within [xMin, xMax]; a fraction at or below 1e-10 reads the lower point alone.
+    template <class V>
+    V interpolate(V x) const
+    {
+        const V f = (x - xMin_) * pointsPerUnit_;
+        V phi;
+        const auto i = truncateToIndex(f, phi);
+        const V lower = gather(samples_, i);
+        // The upper point matters only with a fraction, so never past the last sample.
+        const V upper = gather(samples_ + 1, atMostIndex(i, count_ - 2));
+        return select(phi <= broadcast<V>(1e-10), lower, lower + (upper - lower) * phi);
     }
 
     const double* samples_ = nullptr;
-    double pointsPerUnit_ = 0.0;
-    double xMin_ = 0.0;
-    double xMax_ = 0.0;
-    double slopeAbove_ = 0.0;
-    double slopeBelow_ = 0.0;
+    Coefficient pointsPerUnit_;
+    Coefficient xMin_;
+    Coefficient xMax_;
+    Coefficient slopeAbove_;
+    Coefficient slopeBelow_;
     int count_ = 0;
 };
 

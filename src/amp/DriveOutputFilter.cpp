@@ -48,6 +48,8 @@ void DriveOutputFilter::setCoefficients(int ampMode, bool lead, double shape, do
     }
     discrete_ = discretiseBilinear<4>(network_, T);
     section_ = discretiseBilinear<1>(section(flavour, lead), T);
+    networkCoefficients_ = LaneStateSpace<4>(discrete_);
+    sectionCoefficients_ = LaneStateSpace<1>(section_);
 }
 
 void DriveOutputFilter::refreshDisplayBlock()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "amp/DisplayBlock.h"
+#include "amp/LaneStateSpace.h"
 #include "amp/StateSpace.h"
 
 namespace brimtone {
@@ -24,25 +25,20 @@ public:
     // all five equal those of the previous call.
     void setCoefficients(int ampMode, bool lead, double shape, double level, double T);
 
-    double process(double u, int channel)
-    {
-        double* x = x_[channel];
-        double v = discrete_.D * u;
-        for (std::size_t i = 0; i < 4; ++i)
-            v += discrete_.C[i] * x[i];
-        double next[4];
-        for (std::size_t i = 0; i < 4; ++i) {
-            double s = discrete_.B[i] * u;
-            for (std::size_t j = 0; j < 4; ++j)
-                s += discrete_.A[i][j] * x[j];
-            next[i] = s;
-        }
-        for (std::size_t i = 0; i < 4; ++i)
-            x[i] = next[i];
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
 
-        double& z = sectionState_[channel];
-        const double y = section_.C[0] * z + section_.D * v;
-        z = section_.A[0][0] * z + section_.B[0] * v;
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
+    {
+        using V = LaneValue<Lanes>;
+        const auto x = loadState(x_, lanes);
+        const V v = outputDirectFirst(networkCoefficients_, x, u);
+        storeState(x_, advanceInputFirst(networkCoefficients_, x, u), lanes);
+
+        const V z = lanes.load(sectionState_);
+        const LaneStateSpace<1>& s = sectionCoefficients_;
+        const V y = s.C[0] * z + s.D * v;
+        lanes.store(sectionState_, s.A[0][0] * z + s.B[0] * v);
         return y;
     }
 
@@ -72,9 +68,11 @@ private:
 
     StateSpace<4> network_;
     StateSpace<4> discrete_;
-    double x_[2][4] = {};
+    LaneStateSpace<4> networkCoefficients_; // discrete_, laid out for process
+    LaneState<4> x_{};
     StateSpace<1> section_;
-    double sectionState_[2] = {0.0, 0.0};
+    LaneStateSpace<1> sectionCoefficients_;
+    DoublePair sectionState_{};
 
     Display display_;
 };

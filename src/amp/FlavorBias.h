@@ -24,10 +24,12 @@ public:
     // The trapezoidal coefficients for the period T and a rebuilt bias-current curve.
     void setSamplePeriod(double T);
 
-    // The next bias state after the stage produced `out` with the bias state z.
-    double next(double out, double z) const
+    // The next bias state after the stage produced `out` with the bias state z (double for
+    // one channel, DoublePair for both).
+    template <class V>
+    V next(V out, V z) const
     {
-        const double i = current_.lookup(kOutputFactor * out + c_ * z);
+        const V i = current_.lookup(kOutputFactor * out + c_ * z);
         return b_ * i + a_ * z;
     }
 
@@ -37,15 +39,15 @@ public:
     double resistance() const { return K_; }
 
 private:
-    static constexpr double kOutputFactor = -1.0;
+    static constexpr Coefficient kOutputFactor{-1.0};
 
     void buildCurrentCurve();
 
     std::array<double, kCurvePoints> samples_{};
     CurveTable current_;
-    double a_ = 0.0;
-    double b_ = 0.0;
-    double c_ = 0.0;
+    Coefficient a_;
+    Coefficient b_;
+    Coefficient c_;
     double K_ = 0.0; // resistance seen by the grid current: 10 kΩ plus the discretised network's
 };
 

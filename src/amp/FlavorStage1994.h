@@ -26,21 +26,46 @@ public:
     // changed inputs affect.
     void setCoefficients(double g, double T);
 
-    double process(double u, int channel)
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
+
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
     {
-        const double a = std::fabs(u);
-        const double v = sign(u) * clipper_.lookup(a < kClipperLimit ? a : kClipperLimit);
-        const double h = highPassD_ * v + highPassC_ * w_[channel];
-        w_[channel] = highPassB_ * v + highPassA_ * w_[channel];
+        return updateBias(transfer(u, lanes), lanes);
+    }
+
+    // The two halves of process, which the engine runs as separate groups of its pipeline
+    // (amp/StagePipeline.h): the signal path up to the transfer curve, which reads the bias
+    // state, then the bias loop's update for the output it produced.
+    template <class Lanes>
+    LaneValue<Lanes> transfer(LaneValue<Lanes> u, Lanes lanes)
+    {
+        using V = LaneValue<Lanes>;
+        // |u| limited to 16 lies within the clipper's grid.
+        const V v = sign(u) * clipper_.lookupInside(atMost(absolute(u), broadcast<V>(kClipperLimit)));
+        const V w = lanes.load(w_);
+        const V h = highPassD_ * v + highPassC_ * w;
+        lanes.store(w_, highPassB_ * v + highPassA_ * w);
         // The bias state over 47 kΩ shifts the device stage's input.
-        const double out = transfer_.lookup(z_[channel] * kBiasToInput + h);
-        lastOutput_[channel] = out;
-        z_[channel] = bias_.next(out, z_[channel]);
+        const V out = transfer_.lookup(lanes.load(z_) * kBiasToInput + h);
+        lanes.store(lastOutput_, out);
         return out;
     }
 
-    // Bias state z of a channel (the preamp bias display).
+    template <class Lanes>
+    LaneValue<Lanes> updateBias(LaneValue<Lanes> out, Lanes lanes)
+    {
+        lanes.store(z_, bias_.next(out, lanes.load(z_)));
+        return out;
+    }
+
+    // Bias state z of one channel, or of both (the preamp bias display).
     double biasState(int channel) const { return z_[channel]; }
+    template <class Lanes>
+    LaneValue<Lanes> biasState(Lanes lanes) const
+    {
+        return lanes.load(z_);
+    }
     double lastOutput(int channel) const { return lastOutput_[channel]; }
 
     const CurveTable& clipperCurve() const { return clipper_; }
@@ -49,9 +74,7 @@ public:
 
 private:
     static constexpr double kClipperLimit = 16.0;
-    static constexpr double kBiasToInput = 0.02127659574468085; // 1/47
-
-    static double sign(double v) { return static_cast<double>((v > 0.0) - (v < 0.0)); }
+    static constexpr Coefficient kBiasToInput{0.02127659574468085}; // 1/47
 
     void buildTransfer();
 
@@ -63,18 +86,19 @@ private:
 
     double loadInput_ = 0.0;  // −250·g
     double loadDevice_ = 0.0; // −250000·g
-    double lastOutput_[2] = {};
+    DoublePair lastOutput_{};
 
     double T_ = -1.0;
     double g_ = -1.0;
 
-    double highPassA_ = 0.0;
-    double highPassB_ = 0.0;
-    double highPassC_ = 0.0;
-    double highPassD_ = 0.0;
+    Coefficient highPassA_;
+    Coefficient highPassB_;
+    Coefficient highPassC_;
+    Coefficient highPassD_;
 
-    double z_[2] = {};
-    double w_[2] = {};
+    // One lane per channel.
+    DoublePair z_{};
+    DoublePair w_{};
 };
 
 } // namespace brimtone

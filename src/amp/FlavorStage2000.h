@@ -25,25 +25,50 @@ public:
     // Recomputes only what the changed inputs affect.
     void setCoefficients(double g, bool lead, double T);
 
-    double process(double u, int channel)
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
+
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
     {
+        return updateBias(transfer(u, lanes), lanes);
+    }
+
+    // The two halves of process, which the engine runs as separate groups of its pipeline
+    // (amp/StagePipeline.h): the signal path up to the transfer curve, which reads the bias
+    // state, then the bias loop's update for the output it produced.
+    template <class Lanes>
+    LaneValue<Lanes> transfer(LaneValue<Lanes> u, Lanes lanes)
+    {
+        using V = LaneValue<Lanes>;
         if (lead_) {
-            const double v = leadD_ * u + leadC_ * w_[channel];
-            w_[channel] = leadB_ * u + leadA_ * w_[channel];
-            u = sign(v) * leadClipper_.lookup(std::fabs(v));
+            const V w = lanes.load(w_);
+            const V v = leadD_ * u + leadC_ * w;
+            lanes.store(w_, leadB_ * u + leadA_ * w);
+            u = sign(v) * leadClipper_.lookup(absolute(v));
         }
-        const double s = gainD_ * u + gainC_ * y1_[channel];
-        y1_[channel] = gainB_ * u + gainA_ * y1_[channel];
+        const V y1 = lanes.load(y1_);
+        const V s = gainD_ * u + gainC_ * y1;
+        lanes.store(y1_, gainB_ * u + gainA_ * y1);
 
         // The bias state over 47 kΩ, scaled to the curve's millivolt grid.
-        const double x = (z_[channel] * kBiasToGrid + s) * 1000.0;
-        const double out = transferCurve(x);
-        z_[channel] = bias_.next(out, z_[channel]);
+        const V x = (lanes.load(z_) * kBiasToGrid + s) * kGridScale;
+        return transferCurve(x, lanes);
+    }
+
+    template <class Lanes>
+    LaneValue<Lanes> updateBias(LaneValue<Lanes> out, Lanes lanes)
+    {
+        lanes.store(z_, bias_.next(out, lanes.load(z_)));
         return out;
     }
 
-    // Bias state z of a channel (the preamp bias display).
+    // Bias state z of one channel, or of both (the preamp bias display).
     double biasState(int channel) const { return z_[channel]; }
+    template <class Lanes>
+    LaneValue<Lanes> biasState(Lanes lanes) const
+    {
+        return lanes.load(z_);
+    }
 
     // The tube's transfer curve: T1 on [−3, 3], quadratic continuations outside.
     double transferCurve(double x) const
@@ -55,14 +80,23 @@ public:
         return transfer_.lookupClamped(x);
     }
 
+    // The same for one channel or both; inside (−3, 3) in every lane only the table is read.
+    template <class Lanes>
+    LaneValue<Lanes> transferCurve(LaneValue<Lanes> x, Lanes lanes) const
+    {
+        using V = LaneValue<Lanes>;
+        if (allOf(bothOf(x > broadcast<V>(-3.0), x < broadcast<V>(3.0))))
+            return transfer_.lookupInside(x);
+        return eachLane(x, lanes, [this](double lane, int) { return transferCurve(lane); });
+    }
+
     // Lead clipper output for a pre-section output v >= 0 (T3); built only with Lead on.
     const CurveTable& leadClipperCurve() const { return leadClipper_; }
     const FlavorBias& bias() const { return bias_; }
 
 private:
-    static constexpr double kBiasToGrid = 2.1276595744680852e-05; // 1/47000
-
-    static double sign(double v) { return static_cast<double>((v > 0.0) - (v < 0.0)); }
+    static constexpr Coefficient kBiasToGrid{2.1276595744680852e-05}; // 1/47000
+    static constexpr Coefficient kGridScale{1000.0};                   // volts to millivolts
 
     void setGainSection(double g, bool lead, double T);
     void buildLeadClipper(double g);
@@ -77,18 +111,19 @@ private:
     double g_ = -1.0;
     bool lead_ = false;
 
-    double leadA_ = 0.0;
-    double leadB_ = 0.0;
-    double leadC_ = 0.0;
-    double leadD_ = 0.0;
-    double gainA_ = 0.0;
-    double gainB_ = 0.0;
-    double gainC_ = 0.0;
-    double gainD_ = 0.0;
+    Coefficient leadA_;
+    Coefficient leadB_;
+    Coefficient leadC_;
+    Coefficient leadD_;
+    Coefficient gainA_;
+    Coefficient gainB_;
+    Coefficient gainC_;
+    Coefficient gainD_;
 
-    double z_[2] = {};
-    double w_[2] = {};
-    double y1_[2] = {};
+    // One lane per channel.
+    DoublePair z_{};
+    DoublePair w_{};
+    DoublePair y1_{};
 };
 
 } // namespace brimtone

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "amp/Lanes.h"
+
 #include <cmath>
 
 namespace brimtone {
@@ -33,36 +35,61 @@ public:
     // equation whose root is accepted when it lies in that region. The linear root
     // p′ − y = p′·r/(S + r) crosses a knee exactly where the true solution does, so it
     // also tells which saturated region holds the solution.
-    double solve(double p, double K, double r) const
+    double solve(double p, double K, double r) const { return solve(p, loopConstants(K, r)); }
+
+    // The constants of the loop equation for one K (and r), as `solve` uses them.
+    struct Loop {
+        Coefficient gain;           // K
+        Coefficient swing;          // S
+        Coefficient fourSwing;      // 4·S
+        Coefficient inputOffset;
+        Coefficient swingPlusScale; // S + r
+        Coefficient kneeLowScaled;  // k1·r
+        Coefficient kneeHighScaled; // k2·r
+        Coefficient lowerOffset;    // r·(2·k1 + 1) + S
+        Coefficient lowerSquare;    // r·k1²
+        Coefficient upperOffset;    // r·(1 − 2·k2) + S
+        Coefficient upperSquare;    // r·k2²
+    };
+
+    Loop loopConstants(double K, double r) const
     {
         const double S = swing_;
-        const double pp = (p + inputOffset_) / K;
+        return {K, S, 4.0 * S, inputOffset_, S + r, kneeLow_ * r, kneeHigh_ * r,
+                r * kneeLowTwicePlusOne_ + S, r * kneeLowSquared_, r * kneeHighOneMinusTwice_ + S,
+                r * kneeHighSquared_};
+    }
 
-        const double linear = S * pp / (S + r);
-        const double linearInput = pp - linear;
-        if (kneeLow_ * r <= linearInput && linearInput <= kneeHigh_ * r)
+    // p is double (one channel) or DoublePair (both channels): the linear root when it holds
+    // in every lane, otherwise every case is computed and each lane takes its own.
+    template <class V>
+    V solve(V p, const Loop& loop) const
+    {
+        const V pp = (p + loop.inputOffset) / lanesOf<V>(loop.gain);
+        const V linear = loop.swing * pp / lanesOf<V>(loop.swingPlusScale);
+        const V linearInput = pp - linear;
+        const V kneeLow = lanesOf<V>(loop.kneeLowScaled);
+        const V kneeHigh = lanesOf<V>(loop.kneeHighScaled);
+        const auto inLinear = bothOf(kneeLow <= linearInput, linearInput <= kneeHigh);
+        if (allOf(inLinear))
             return linear;
 
-        if (linearInput < kneeLow_ * r) {
-            const double b = r * kneeLowTwicePlusOne_ + S - pp;
-            const double s = std::sqrt(4.0 * S * (r * kneeLowSquared_ + pp) + b * b);
-            const double y1 = (s - b) * 0.5;
-            if (pp - y1 < kneeLow_ * r)
-                return y1;
-            const double y2 = -(s + b) * 0.5;
-            if (pp - y2 < kneeLow_ * r)
-                return y2;
-            // Only on the knee itself, where rounding can put y1 a hair outside the
-            // region: y1 is the root that continues the linear one.
-            return y1;
-        }
+        // Lower saturation: the root that continues the linear one, else the other; on the
+        // knee itself, where rounding can put both a hair outside the region, the first.
+        const V half = broadcast<V>(0.5);
+        const V bLow = lanesOf<V>(loop.lowerOffset) - pp;
+        const V sLow = squareRoot(loop.fourSwing * (pp + loop.lowerSquare) + bLow * bLow);
+        const V y1Low = (sLow - bLow) * half;
+        const V y2Low = -(sLow + bLow) * half;
+        const V lower = select(pp - y1Low < kneeLow, y1Low, select(pp - y2Low < kneeLow, y2Low, y1Low));
 
-        const double b = r * kneeHighOneMinusTwice_ + S + pp;
-        const double s = std::sqrt(4.0 * S * (r * kneeHighSquared_ - pp) + b * b);
-        const double y1 = (s + b) * 0.5;
-        if (pp - y1 > kneeHigh_ * r)
-            return y1;
-        return (b - s) * 0.5;
+        // Upper saturation (also where the linear root is not a number).
+        const V bHigh = pp + loop.upperOffset;
+        const V sHigh = squareRoot(loop.fourSwing * (lanesOf<V>(loop.upperSquare) - pp) + bHigh * bHigh);
+        const V y1High = (sHigh + bHigh) * half;
+        const V upper = select(pp - y1High > kneeHigh, y1High, (bHigh - sHigh) * half);
+
+        return select(inLinear, linear, select(linearInput < kneeLow, lower, upper));
     }
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "amp/LaneStateSpace.h"
 #include "amp/OpAmpModel.h"
 #include "amp/StateSpace.h"
 
@@ -14,22 +15,18 @@ namespace brimtone {
 template <std::size_t N>
 class OpAmpStage : public OpAmpModel {
 public:
-    double process(double u, int channel)
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
+
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
     {
-        double* x = x_[channel];
-        double p = u;
+        using V = LaneValue<Lanes>;
+        const std::array<V, N> x = loadState(x_, lanes);
+        V p = u;
         for (std::size_t i = 0; i < N; ++i)
-            p -= discrete_.C[i] * x[i];
-        const double y = solve(p, discrete_.D, loopScale_);
-        double next[N];
-        for (std::size_t i = 0; i < N; ++i) {
-            double s = discrete_.B[i] * y;
-            for (std::size_t j = 0; j < N; ++j)
-                s += discrete_.A[i][j] * x[j];
-            next[i] = s;
-        }
-        for (std::size_t i = 0; i < N; ++i)
-            x[i] = next[i];
+            p -= coefficients_.C[i] * x[i];
+        const V y = solve(p, loop_);
+        storeState(x_, advanceInputFirst(coefficients_, x, y), lanes);
         return y;
     }
 
@@ -51,16 +48,18 @@ protected:
     {
         network_ = network;
         discrete_ = discretiseBilinear<N>(network, T);
+        coefficients_ = LaneStateSpace<N>(discrete_);
         T_ = T;
-        loopScale_ = loopScale(discrete_.D);
+        loop_ = loopConstants(discrete_.D, loopScale(discrete_.D));
     }
 
 private:
     StateSpace<N> network_;
     StateSpace<N> discrete_;
+    LaneStateSpace<N> coefficients_; // discrete_, laid out for process
     double T_ = 0.0;
-    double loopScale_ = 0.0;  // S/(D_d·G)
-    double x_[2][N] = {};
+    Loop loop_;                      // the loop equation for K = D_d
+    LaneState<N> x_{};
 };
 
 } // namespace brimtone

@@ -31,6 +31,7 @@ void Tonestack::setCoefficients(double low, double mid, double high, bool driveN
         network_ = driveNetwork ? driveLeadNetwork(low, mid, high) : cleanNetwork(low, mid, high);
     }
     discrete_ = discretiseBilinear<3>(network_, T, ProductOrder::InverseRight);
+    coefficients_ = LaneStateSpace<3>(discrete_);
 }
 
 StateSpace<3> Tonestack::driveLeadNetwork(double low, double mid, double high)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "amp/DisplayBlock.h"
+#include "amp/LaneStateSpace.h"
 #include "amp/StateSpace.h"
 
 #include <cstddef>
@@ -20,21 +21,14 @@ public:
     // network is discretised again); with nothing changed nothing happens.
     void setCoefficients(double low, double mid, double high, bool driveNetwork, double T);
 
-    double process(double u, int channel)
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
+
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
     {
-        double* x = x_[channel];
-        double y = discrete_.D * u;
-        for (std::size_t i = 0; i < 3; ++i)
-            y += discrete_.C[i] * x[i];
-        double next[3];
-        for (std::size_t i = 0; i < 3; ++i) {
-            double s = discrete_.B[i] * u;
-            for (std::size_t j = 0; j < 3; ++j)
-                s += discrete_.A[i][j] * x[j];
-            next[i] = s;
-        }
-        for (std::size_t i = 0; i < 3; ++i)
-            x[i] = next[i];
+        const auto x = loadState(x_, lanes);
+        const LaneValue<Lanes> y = outputDirectFirst(coefficients_, x, u);
+        storeState(x_, advanceInputFirst(coefficients_, x, u), lanes);
         return y;
     }
 
@@ -57,9 +51,10 @@ private:
     bool driveNetwork_ = false;
     double T_ = 0.0;
 
-    double x_[2][3] = {};
+    LaneState<3> x_{};
     StateSpace<3> network_;
     StateSpace<3> discrete_;
+    LaneStateSpace<3> coefficients_; // discrete_, laid out for process
 
     DisplayBlock<3> display_;
 };

@@ -91,6 +91,7 @@ void TubeStage::setCoefficients(double V, double P, double T)
         if (V != V_) {
             V_ = V;
             resetToOperatingPoint();
+            layOutCoefficients();
         }
         return;
     }
@@ -107,6 +108,37 @@ void TubeStage::setCoefficients(double V, double P, double T)
         resetToOperatingPoint();
     }
     buildCurrentTable();
+    layOutCoefficients();
+}
+
+void TubeStage::layOutCoefficients()
+{
+    const Circuit& d = discrete_;
+    const auto outputRow = [&](std::size_t output) {
+        SampleRow row;
+        for (std::size_t j = 0; j < 4; ++j)
+            row.state[j] = d.C[output][j];
+        row.signal = d.D[output][kSignal];
+        row.supply = d.D[output][kSupply] * V_;
+        row.gridCurrent = d.D[output][kGridCurrent];
+        row.plateCurrent = d.D[output][kPlateCurrent];
+        return row;
+    };
+    SampleCircuit& k = sampleCircuit_;
+    k.output = outputRow(kOutput);
+    k.gridVoltage = outputRow(kGridVoltage);
+    for (std::size_t r = 0; r < 4; ++r) {
+        SampleRow& row = k.next[r];
+        for (std::size_t j = 0; j < 4; ++j)
+            row.state[j] = d.A[r][j];
+        row.signal = d.B[kSignal][r];
+        row.supply = d.B[kSupply][r] * V_;
+        row.gridCurrent = d.B[kGridCurrent][r];
+        row.plateCurrent = d.B[kPlateCurrent][r];
+    }
+    k.lo = lo_;
+    k.hi = hi_;
+    k.span = hi_ - lo_;
 }
 
 // The circuit's rest state with no signal, as a fitted function of the supply.
@@ -115,9 +147,8 @@ void TubeStage::resetToOperatingPoint()
     const double V = V_;
     const double operatingPoint[4] = {-0.121 * std::log(V) - 0.4668, 0.0642 - 0.5576 * V,
                                       0.0645 - 0.5576 * V, (0.0018 * V - 0.6043) * V - 0.4015};
-    for (auto& x : x_)
-        for (std::size_t r = 0; r < 4; ++r)
-            x[r] = operatingPoint[r];
+    for (std::size_t r = 0; r < 4; ++r)
+        x_[r] = DoublePair{operatingPoint[r], operatingPoint[r]};
 }
 
 // For 1024 grid-side voltages p0 across [lo, hi], at the plate-side voltage p1 of channel
@@ -129,7 +160,7 @@ void TubeStage::buildCurrentTable()
     lo_ = -18.0 - 0.106 * V_;
     hi_ = 15.0 - 0.104 * V_;
     const auto& d = discrete_;
-    const double* x = x_[0];
+    const std::array<double, 4> x = state(0);
     const double p1 = d.C[kPlateVoltage][0] * x[0] + d.C[kPlateVoltage][1] * x[1] +
                       d.C[kPlateVoltage][2] * x[2] + d.C[kPlateVoltage][3] * x[3] +
                       d.D[kPlateVoltage][kSupply] * V_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "amp/LaneStateSpace.h"
 #include "amp/StateSpace.h"
 
 #include <array>
@@ -39,32 +40,36 @@ public:
     // Both channels' states to the operating point of the stored V.
     void resetToOperatingPoint();
 
-    double process(double u, int channel)
-    {
-        double* x = x_[channel];
-        const auto& d = discrete_;
-        const double gridVoltage = d.C[kGridVoltage][0] * x[0] + d.C[kGridVoltage][1] * x[1] +
-                                   d.C[kGridVoltage][2] * x[2] + d.C[kGridVoltage][3] * x[3] +
-                                   d.D[kGridVoltage][kSignal] * u + d.D[kGridVoltage][kSupply] * V_;
-        const CurrentPair i = currentsAt(gridVoltage);
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
 
-        const double y = d.C[kOutput][0] * x[0] + d.C[kOutput][1] * x[1] + d.C[kOutput][2] * x[2] +
-                         d.C[kOutput][3] * x[3] + d.D[kOutput][kSignal] * u +
-                         d.D[kOutput][kSupply] * V_ + d.D[kOutput][kGridCurrent] * i.grid +
-                         d.D[kOutput][kPlateCurrent] * i.plate;
-        double next[4];
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
+    {
+        using V = LaneValue<Lanes>;
+        const auto x = loadState(x_, lanes);
+        const SampleCircuit& k = sampleCircuit_;
+        V ig;
+        V ip;
+        currentsAt(linearPart(k.gridVoltage, x, u), ig, ip);
+        const V y = sumRow(k.output, x, u, ig, ip);
+        std::array<V, 4> next;
         for (std::size_t r = 0; r < 4; ++r)
-            next[r] = d.A[r][0] * x[0] + d.A[r][1] * x[1] + d.A[r][2] * x[2] + d.A[r][3] * x[3] +
-                      d.B[kSignal][r] * u + d.B[kSupply][r] * V_ + d.B[kGridCurrent][r] * i.grid +
-                      d.B[kPlateCurrent][r] * i.plate;
-        for (std::size_t r = 0; r < 4; ++r)
-            x[r] = next[r];
+            next[r] = sumRow(k.next[r], x, u, ig, ip);
+        storeState(x_, next, lanes);
         return y;
     }
 
-    // First state value of a channel (the power bias display).
-    double biasState(int channel) const { return x_[channel][0]; }
-    const double* state(int channel) const { return x_[channel]; }
+    // First state value of one channel, or of both (the power bias display).
+    double biasState(int channel) const { return x_[0][channel]; }
+    template <class Lanes>
+    LaneValue<Lanes> biasState(Lanes lanes) const
+    {
+        return lanes.load(x_[0]);
+    }
+    std::array<double, 4> state(int channel) const
+    {
+        return {x_[0][channel], x_[1][channel], x_[2][channel], x_[3][channel]};
+    }
 
     // Grid voltages the current table covers; inputs outside read its end entries.
     VoltageRange tableRange() const { return {lo_, hi_}; }
@@ -79,30 +84,88 @@ private:
     static constexpr std::size_t kOutput = 0;
     static constexpr std::size_t kGridVoltage = 1;
     static constexpr std::size_t kPlateVoltage = 2;
+    static constexpr Coefficient kTableScale{static_cast<double>(kTableSize - 1)};
 
     using Circuit = StateSpaceMimo<4, 4, 3>;
 
-    // The table entry for a grid voltage, interpolated; outside [lo, hi] the end entry.
-    CurrentPair currentsAt(double gridVoltage) const
+    // One row of the discrete system (the stage output, a next state, the grid voltage) over
+    // the state, the signal, the supply (its term precomputed: the supply is constant) and
+    // the two currents, summed in that order.
+    struct SampleRow {
+        std::array<Coefficient, 4> state;
+        Coefficient signal;
+        Coefficient supply; // coefficient times V
+        Coefficient gridCurrent;
+        Coefficient plateCurrent;
+    };
+
+    // The discrete system and the table range laid out for process.
+    struct SampleCircuit {
+        SampleRow output;
+        std::array<SampleRow, 4> next;
+        SampleRow gridVoltage; // read before the currents are known: its current terms are unused
+        Coefficient lo;
+        Coefficient hi;
+        Coefficient span; // hi − lo
+    };
+
+    // The row's terms up to the supply, then with the currents.
+    template <class V>
+    static V linearPart(const SampleRow& row, const std::array<V, 4>& x, V u)
     {
-        double v = gridVoltage > lo_ ? gridVoltage : lo_; // a NaN reads lo
-        v = v < hi_ ? v : hi_;
-        const double f = (v - lo_) * (kTableSize - 1) / (hi_ - lo_);
-        const int k = static_cast<int>(f);
-        const double phi = f - k;
-        const CurrentPair& a = table_[static_cast<std::size_t>(k)];
-        if (phi <= 1e-10)
-            return a;
-        const CurrentPair& b = table_[static_cast<std::size_t>(k) + 1];
-        return {(1.0 - phi) * a.grid + phi * b.grid, (1.0 - phi) * a.plate + phi * b.plate};
+        return row.state[0] * x[0] + row.state[1] * x[1] + row.state[2] * x[2] + row.state[3] * x[3] +
+               row.signal * u + row.supply;
+    }
+    template <class V>
+    static V sumRow(const SampleRow& row, const std::array<V, 4>& x, V u, V ig, V ip)
+    {
+        return linearPart(row, x, u) + row.gridCurrent * ig + row.plateCurrent * ip;
     }
 
+    // The table entry for a grid voltage, interpolated; outside [lo, hi] the end entry.
+    template <class V>
+    void currentsAt(V gridVoltage, V& grid, V& plate) const
+    {
+        const SampleCircuit& k = sampleCircuit_;
+        const V v = atMost(atLeast(gridVoltage, lanesOf<V>(k.lo)), lanesOf<V>(k.hi)); // a NaN reads lo
+        const V f = (v - k.lo) * kTableScale / lanesOf<V>(k.span);
+        V phi;
+        const auto i = truncateToIndex(f, phi);
+        V aGrid, aPlate, bGrid, bPlate;
+        entries(i, aGrid, aPlate);
+        // The next entry matters only with a fraction, so never past the last one.
+        entries(nextIndex(i), bGrid, bPlate);
+        const V rest = broadcast<V>(1.0) - phi;
+        const auto exact = phi <= broadcast<V>(1e-10);
+        grid = select(exact, aGrid, rest * aGrid + phi * bGrid);
+        plate = select(exact, aPlate, rest * aPlate + phi * bPlate);
+    }
+
+    static int nextIndex(int k) { return atMostIndex(k, kTableSize - 2) + 1; }
+    static IndexPair nextIndex(IndexPair k) { return {nextIndex(k.first), nextIndex(k.second)}; }
+
+    void entries(int k, double& grid, double& plate) const
+    {
+        grid = table_[static_cast<std::size_t>(k)].grid;
+        plate = table_[static_cast<std::size_t>(k)].plate;
+    }
+    void entries(IndexPair k, DoublePair& grid, DoublePair& plate) const
+    {
+        static_assert(sizeof(CurrentPair) == 2 * sizeof(double));
+        const __m128d a = _mm_loadu_pd(&table_[static_cast<std::size_t>(k.first)].grid);
+        const __m128d b = _mm_loadu_pd(&table_[static_cast<std::size_t>(k.second)].grid);
+        grid = _mm_unpacklo_pd(a, b);
+        plate = _mm_unpackhi_pd(a, b);
+    }
+
+    void layOutCoefficients();
     void buildCurrentTable();
 
     Circuit continuous_;
     std::array<CurrentPair, kTableSize> table_{};
     Circuit discrete_;
-    double x_[2][4] = {};
+    SampleCircuit sampleCircuit_;
+    LaneState<4> x_{}; // one lane per channel
     double T_ = 1.0;
     double P_ = 0.0;
     double V_ = 0.0;

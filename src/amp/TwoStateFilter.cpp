@@ -19,10 +19,10 @@ TwoStateFilter::TwoStateFilter()
 StateSpace<2> TwoStateFilter::discrete() const
 {
     StateSpace<2> s;
-    s.A = {{{a11_, a12_}, {a21_, a22_}}};
-    s.B = {b1_, b2_};
-    s.C = {c1_, c2_};
-    s.D = d_;
+    s.A = {{{a11_.value(), a12_.value()}, {a21_.value(), a22_.value()}}};
+    s.B = {b1_.value(), b2_.value()};
+    s.C = {c1_.value(), c2_.value()};
+    s.D = d_.value();
     return s;
 }
 

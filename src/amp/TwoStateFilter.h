@@ -1,5 +1,6 @@
 #pragma once
 
+#include "amp/Lanes.h"
 #include "amp/StateSpace.h"
 
 namespace brimtone {
@@ -13,15 +14,17 @@ public:
     // Starts with the 1994 input-filter response at 44.1 kHz and zero state.
     TwoStateFilter();
 
-    double process(double u, int channel)
+    double process(double u, int channel) { return process(u, OneChannel{channel}); }
+
+    template <class Lanes>
+    LaneValue<Lanes> process(LaneValue<Lanes> u, Lanes lanes)
     {
-        double& x1 = x1_[channel];
-        double& x2 = x2_[channel];
-        const double y = c1_ * x1 + c2_ * x2 + d_ * u;
-        const double n1 = a11_ * x1 + a12_ * x2 + b1_ * u;
-        const double n2 = a21_ * x1 + a22_ * x2 + b2_ * u;
-        x1 = n1;
-        x2 = n2;
+        using V = LaneValue<Lanes>;
+        const V x1 = lanes.load(x1_);
+        const V x2 = lanes.load(x2_);
+        const V y = c1_ * x1 + c2_ * x2 + d_ * u;
+        lanes.store(x1_, a11_ * x1 + a12_ * x2 + b1_ * u);
+        lanes.store(x2_, a21_ * x1 + a22_ * x2 + b2_ * u);
         return y;
     }
 
@@ -35,11 +38,11 @@ protected:
 
 private:
     double T_;
-    double a11_, a12_, a21_, a22_;
-    double b1_, b2_;
-    double c1_, c2_, d_;
-    double x1_[2] = {0.0, 0.0};
-    double x2_[2] = {0.0, 0.0};
+    Coefficient a11_, a12_, a21_, a22_;
+    Coefficient b1_, b2_;
+    Coefficient c1_, c2_, d_;
+    DoublePair x1_{}; // one lane per channel
+    DoublePair x2_{};
 };
 
 } // namespace brimtone

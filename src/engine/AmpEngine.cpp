@@ -1,5 +1,6 @@
 #include "engine/AmpEngine.h"
 
+#include "amp/StagePipeline.h"
 #include "analysis/ResponseMath.h"
 #include "engine/TaperTables.h"
 #include "engine/ValueConventions.h"
@@ -322,86 +323,129 @@ float AmpEngine::responseAt(std::complex<float> z) const
 
 // ---- per-sample chain ------------------------------------------------------
 
+template <class Lanes>
+AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode)
+{
+    static constexpr AmpRunner<Lanes> runners[4][3] = {
+        {&AmpEngine::runAmp<ChannelPath::Bypass, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Bypass, 1, Lanes>,
+         &AmpEngine::runAmp<ChannelPath::Bypass, 2, Lanes>},
+        {&AmpEngine::runAmp<ChannelPath::Clean, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Clean, 1, Lanes>,
+         &AmpEngine::runAmp<ChannelPath::Clean, 2, Lanes>},
+        {&AmpEngine::runAmp<ChannelPath::Drive1994, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive1994, 1, Lanes>,
+         &AmpEngine::runAmp<ChannelPath::Drive1994, 2, Lanes>},
+        {&AmpEngine::runAmp<ChannelPath::Drive2000, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive2000, 1, Lanes>,
+         &AmpEngine::runAmp<ChannelPath::Drive2000, 2, Lanes>},
+    };
+    return runners[path][tubeMode];
+}
+
 void AmpEngine::selectAmpRunner()
 {
-    static constexpr AmpRunner runners[4][3] = {
-        {&AmpEngine::runAmp<ChannelPath::Bypass, 0>, &AmpEngine::runAmp<ChannelPath::Bypass, 1>,
-         &AmpEngine::runAmp<ChannelPath::Bypass, 2>},
-        {&AmpEngine::runAmp<ChannelPath::Clean, 0>, &AmpEngine::runAmp<ChannelPath::Clean, 1>,
-         &AmpEngine::runAmp<ChannelPath::Clean, 2>},
-        {&AmpEngine::runAmp<ChannelPath::Drive1994, 0>, &AmpEngine::runAmp<ChannelPath::Drive1994, 1>,
-         &AmpEngine::runAmp<ChannelPath::Drive1994, 2>},
-        {&AmpEngine::runAmp<ChannelPath::Drive2000, 0>, &AmpEngine::runAmp<ChannelPath::Drive2000, 1>,
-         &AmpEngine::runAmp<ChannelPath::Drive2000, 2>},
-    };
     const int channel = settings_.channel;
     const int path = channel == 0 ? 0 : channel == 1 ? 1 : settings_.ampMode == 0 ? 2 : 3;
-    ampRunner_ = runners[path][settings_.tubeMode];
+    oneChannelRunner_ = ampRunner<OneChannel>(path, settings_.tubeMode);
+    bothChannelsRunner_ = ampRunner<BothChannels>(path, settings_.tubeMode);
     outputGain_ = outputGainTable[channel + 4 * settings_.ampMode];
 }
 
 // The tube slot: the triode stage when Tube Mode is on (its output inverted
-// and scaled by 0.28), the pair offered to the XY capture, and the power-bias
-// display following the stage's first state (towards 0 when off).
-template <int Tube>
-double AmpEngine::tubeSlot(double in, int channel)
+// and scaled by 0.28); the display records the pair (slot input, slot output)
+// for the XY capture and the stage's first state (0 when off) for the power
+// bias.
+template <int Tube, class Lanes>
+LaneValue<Lanes> AmpEngine::tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes)
 {
-    double out = in;
-    double bias = 0.0;
+    using V = LaneValue<Lanes>;
+    V out = in;
+    V bias{};
     if constexpr (Tube != 0) {
-        out = -0.28 * tubeStage_.process(in, channel);
-        bias = tubeStage_.biasState(channel);
+        out = -0.28 * tubeStage_.process(in, lanes);
+        bias = tubeStage_.biasState(lanes);
     }
-    capture_.capturePoint(in, out, channel);
-    meters_.powerBias += (bias - meters_.powerBias) * biasCoeff_;
+    const int k = trace.tubeCount++;
+    trace.tubeIn[k] = in;
+    trace.tubeOut[k] = out;
+    trace.powerBias[k] = bias;
     return out;
 }
 
-template <AmpEngine::ChannelPath Path, int Tube>
-double AmpEngine::processChannel(double u, int channel)
+// The channel paths as groups of stages for the pipelined runner (amp/StagePipeline.h):
+// each group holds at most one long feedback loop (op-amp, half of the flavour stage, tube).
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
+void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
 {
+    using V = LaneValue<Lanes>;
     constexpr bool preEq = Tube == 1;
+    BlockTrace<V> trace;
+    // The output compensation gain, and the tube slot after the channel unless it runs
+    // before the tonestack (with Pre-EQ in Bypass it does not run at all).
+    const auto gain = [&](V v) { return v * outputGain_; };
+    const auto slot = [&](V v) { return tubeSlot<Tube>(v, trace, lanes); };
+    const auto input = [&](V u) { return inputFilter_.process(u, lanes); };
+
     if constexpr (Path == ChannelPath::Bypass) {
-        return u;
+        if constexpr (preEq)
+            runPipelined(samples, count, gain);
+        else
+            runPipelined(samples, count, gain, slot);
     } else if constexpr (Path == ChannelPath::Clean) {
-        double v = inputFilter_.process(u, channel);
+        const auto tone = [&](V v) { return cleanLevelAmp_.process(tonestack_.process(v, lanes), lanes); };
+        const auto output = [&](V v) { return gain(cleanOutputFilter_.process(v, lanes)); };
         if constexpr (preEq)
-            v = 1.8 * tubeSlot<Tube>(0.4 * v, channel);
-        v = tonestack_.process(v, channel);
-        v = cleanLevelAmp_.process(v, channel);
-        const double out = cleanOutputFilter_.process(v, channel);
-        meters_.preampBias -= meters_.preampBias * biasCoeff_; // the bias display decays while Clean runs
-        return out;
+            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output);
+        else
+            runPipelined(samples, count, input, tone, output, slot);
     } else {
-        double v = inputFilter_.process(u, channel);
-        v = drivePreamp_.process(v, channel);
-        double bias;
-        if constexpr (Path == ChannelPath::Drive2000) {
-            v = flavorStage2000_.process(v, channel);
-            bias = flavorStage2000_.biasState(channel);
-        } else {
-            v = flavorStage1994_.process(v, channel);
-            bias = flavorStage1994_.biasState(channel);
-        }
-        meters_.preampBias += (bias - meters_.preampBias) * biasCoeff_;
+        const auto preamp = [&](V u) { return drivePreamp_.process(input(u), lanes); };
+        // The flavour stage in its two halves: its bias loop is the longest feedback loop of
+        // the chain, and split, each half overlaps with other groups' work.
+        auto& flavorStage = [this]() -> auto& {
+            if constexpr (Path == ChannelPath::Drive2000)
+                return flavorStage2000_;
+            else
+                return flavorStage1994_;
+        }();
+        const auto flavor = [&](V v) { return flavorStage.transfer(v, lanes); };
+        const auto flavorBias = [&](V out) {
+            flavorStage.updateBias(out, lanes);
+            trace.preampBias[trace.preampCount++] = flavorStage.biasState(lanes);
+            return out;
+        };
+        const auto tone = [&](V v) { return gain(driveOutputFilter_.process(tonestack_.process(v, lanes), lanes)); };
         if constexpr (preEq)
-            v = 3.571428571428571 * tubeSlot<Tube>(0.4 * v, channel);
-        v = tonestack_.process(v, channel);
-        return driveOutputFilter_.process(v, channel);
+            runPipelined(samples, count, preamp, flavor, flavorBias,
+                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone);
+        else
+            runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot);
     }
+    followDisplays<Path, Tube>(trace, count, lanes);
 }
 
-template <AmpEngine::ChannelPath Path, int Tube>
-void AmpEngine::runAmp(double* samples, int count, int channel)
+// The displays in sample order, channel by channel: the preamp bias follows the
+// flavour stage's bias state (and decays while Clean runs), the power bias the
+// tube slot's, and the XY capture takes the slot's pairs.
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
+void AmpEngine::followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes)
 {
-    for (int k = 0; k < count; ++k) {
-        double out = processChannel<Path, Tube>(samples[k], channel) * outputGain_;
-        // With Tube Mode Pre-EQ the slot already ran inside the channel; in
-        // Bypass it does not run at all then.
-        if constexpr (Tube != 1)
-            out = tubeSlot<Tube>(out, channel);
-        samples[k] = out;
+    constexpr bool driveChannel = Path == ChannelPath::Drive1994 || Path == ChannelPath::Drive2000;
+    constexpr bool slotRuns = Path != ChannelPath::Bypass || Tube != 1;
+    const double k = biasCoeff_;
+    double preampBias = meters_.preampBias;
+    double powerBias = meters_.powerBias;
+    for (int i = 0; i < count; ++i) {
+        forEachChannel(lanes, [&](int lane, int channel) {
+            if constexpr (driveChannel)
+                preampBias += (laneOf(trace.preampBias[i], lane) - preampBias) * k;
+            else if constexpr (Path == ChannelPath::Clean)
+                preampBias -= preampBias * k;
+            if constexpr (slotRuns) {
+                capture_.capturePoint(laneOf(trace.tubeIn[i], lane), laneOf(trace.tubeOut[i], lane), channel);
+                powerBias += (laneOf(trace.powerBias[i], lane) - powerBias) * k;
+            }
+        });
     }
+    meters_.preampBias = preampBias;
+    meters_.powerBias = powerBias;
 }
 
 void AmpEngine::processPost(SampleFrame& frame)
@@ -427,30 +471,58 @@ void AmpEngine::publishSnapshot()
     }
 }
 
-void AmpEngine::processSample(SampleFrame& frame)
+void AmpEngine::beginSample(SampleFrame& frame)
 {
-    const int c = frame.channel;
     // A host that sends NaN or infinity must not leave the filters' state
     // poisoned for good: such a sample counts as silence.
     frame.in = std::isfinite(frame.in) ? frame.in * settings_.inputGain : 0.0;
-    followPeak(meters_.inPeak[c], std::fabs(frame.in), peakCoeff_);
+    followPeak(meters_.inPeak[frame.channel], std::fabs(frame.in), peakCoeff_);
 
     const int os = oversampling();
-    if (settings_.enabled) {
+    if (settings_.enabled)
         frame.in += ditherOffset(EnabledPath);
+    else if (os == 1)
+        frame.in += ditherOffset(Disabled4x);
+    else if (os == 2)
+        frame.in += ditherOffset(Disabled16x);
+}
+
+template <class Lanes>
+LaneValue<Lanes> AmpEngine::amplify(LaneValue<Lanes> in, Lanes lanes)
+{
+    using V = LaneValue<Lanes>;
+    const int os = oversampling();
+    const AmpRunner<Lanes> runner = runnerFor(lanes);
+    V subSamples[16];
+    if (settings_.enabled) {
         if (os == 0) {
-            double sample = frame.in;
-            (this->*ampRunner_)(&sample, 1, c);
-            frame.out = sample;
-        } else if (os == 1) {
-            upsampler4_[c].upsample4(frame.in, subSamples_);
-            (this->*ampRunner_)(subSamples_, 4, c);
-            frame.out = downsampler4_[c].downsample4(subSamples_);
-        } else {
-            upsampler16_[c].upsample16(frame.in, subSamples_);
-            (this->*ampRunner_)(subSamples_, 16, c);
-            frame.out = downsampler16_[c].downsample16(subSamples_);
+            V sample = in;
+            (this->*runner)(&sample, 1, lanes);
+            return sample;
         }
+        if (os == 1) {
+            upsampler4_.upsample4(in, subSamples, lanes);
+            (this->*runner)(subSamples, 4, lanes);
+            return downsampler4_.downsample4(subSamples, lanes);
+        }
+        upsampler16_.upsample16(in, subSamples, lanes);
+        (this->*runner)(subSamples, 16, lanes);
+        return downsampler16_.downsample16(subSamples, lanes);
+    }
+    // Switched off, the signal still passes the oversampling filter pair.
+    if (os == 0)
+        return in;
+    if (os == 1) {
+        upsampler4_.upsample4(in, subSamples, lanes);
+        return downsampler4_.downsample4(subSamples, lanes);
+    }
+    upsampler16_.upsample16(in, subSamples, lanes);
+    return downsampler16_.downsample16(subSamples, lanes);
+}
+
+void AmpEngine::endSample(SampleFrame& frame)
+{
+    if (settings_.enabled) {
         processPost(frame);
         if (settings_.limiter) {
             if (!(frame.out >= -0.999))
@@ -458,21 +530,28 @@ void AmpEngine::processSample(SampleFrame& frame)
             else if (frame.out > 0.999)
                 frame.out = 0.999;
         }
-    } else if (os == 0) {
-        frame.out = frame.in;
-    } else if (os == 1) {
-        // Switched off, the signal still passes the oversampling filter pair.
-        frame.in += ditherOffset(Disabled4x);
-        upsampler4_[c].upsample4(frame.in, subSamples_);
-        frame.out = downsampler4_[c].downsample4(subSamples_);
-    } else {
-        frame.in += ditherOffset(Disabled16x);
-        upsampler16_[c].upsample16(frame.in, subSamples_);
-        frame.out = downsampler16_[c].downsample16(subSamples_);
     }
-
-    followPeak(meters_.outPeak[c], std::fabs(frame.out), peakCoeff_);
+    followPeak(meters_.outPeak[frame.channel], std::fabs(frame.out), peakCoeff_);
     publishSnapshot();
+}
+
+void AmpEngine::processSample(SampleFrame& frame)
+{
+    beginSample(frame);
+    frame.out = amplify(frame.in, OneChannel{frame.channel});
+    endSample(frame);
+}
+
+void AmpEngine::processStereo(SampleFrame& left, SampleFrame& right)
+{
+    // The dither seeds are drawn left then right, as two processSample calls do.
+    beginSample(left);
+    beginSample(right);
+    const DoublePair out = amplify(DoublePair{left.in, right.in}, BothChannels{});
+    left.out = out[0];
+    right.out = out[1];
+    endSample(left);
+    endSample(right);
 }
 
 } // namespace brimtone

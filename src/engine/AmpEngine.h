@@ -110,6 +110,11 @@ public:
 
     // One host-rate sample of one channel.
     void processSample(SampleFrame& frame);
+    // One host-rate sample of each channel (left.channel 0, right.channel 1), run in lockstep
+    // through the amplifier. Each output is the one processSample gives that frame (the
+    // dither is drawn left then right, as two calls draw it); only the order in which the
+    // two channels feed the shared display values (bias meters, XY capture) differs.
+    void processStereo(SampleFrame& left, SampleFrame& right);
 
     // Copies the changed filters' coefficients into their display blocks when
     // analysisLock is free; true when it did. Audio thread, once per block.
@@ -145,16 +150,43 @@ public:
 private:
     // The amplifier model runs as one of these specialisations, chosen when
     // Channel, Amp Mode or Tube Mode change, so the sub-sample loop carries
-    // no branch on settings.
+    // no branch on settings. Each runs one channel or both in lockstep (the
+    // lane selectors of amp/Lanes.h).
     enum class ChannelPath { Bypass, Clean, Drive1994, Drive2000 };
-    using AmpRunner = void (AmpEngine::*)(double* samples, int count, int channel);
-    template <ChannelPath Path, int Tube>
-    void runAmp(double* samples, int count, int channel);
-    template <ChannelPath Path, int Tube>
-    double processChannel(double u, int channel);
-    template <int Tube>
-    double tubeSlot(double in, int channel);
+    template <class Lanes>
+    using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    template <ChannelPath Path, int Tube, class Lanes>
+    void runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    // What the displays follow during one block of sub-samples, recorded in sample order
+    // by the amplifier loop and handed to the meters and the XY capture after it, so that
+    // the loop itself carries no display work.
+    template <class V>
+    struct BlockTrace {
+        V preampBias[16];
+        V tubeIn[16];
+        V tubeOut[16];
+        V powerBias[16];
+        int preampCount = 0;
+        int tubeCount = 0;
+    };
+    template <int Tube, class Lanes>
+    LaneValue<Lanes> tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
+    template <ChannelPath Path, int Tube, class Lanes>
+    void followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes);
+    template <class Lanes>
+    static AmpRunner<Lanes> ampRunner(int path, int tubeMode);
     void selectAmpRunner();
+    AmpRunner<OneChannel> runnerFor(OneChannel) const { return oneChannelRunner_; }
+    AmpRunner<BothChannels> runnerFor(BothChannels) const { return bothChannelsRunner_; }
+
+    // The steps of a host sample before the amplifier (input gain, input
+    // meter, dither) and after it (reverb, cabinet, master, limiter, output
+    // meter, snapshot); in between the oversampled amplifier, or with Enable
+    // off the bare oversampling filters.
+    void beginSample(SampleFrame& frame);
+    template <class Lanes>
+    LaneValue<Lanes> amplify(LaneValue<Lanes> in, Lanes lanes);
+    void endSample(SampleFrame& frame);
 
     void setKnob(double& knob, double value, std::uint32_t groups);
     void buildGainCurves();
@@ -187,14 +219,15 @@ private:
     SpringReverb springReverb_;
     SpeakerCabinet speakerCabinet_;
     HallReverb hallReverb_;
-    OversamplingFilter upsampler16_[2];
-    OversamplingFilter downsampler16_[2];
-    OversamplingFilter upsampler4_[2];
-    OversamplingFilter downsampler4_[2];
+    // Each with both channels' histories.
+    OversamplingFilter upsampler16_;
+    OversamplingFilter downsampler16_;
+    OversamplingFilter upsampler4_;
+    OversamplingFilter downsampler4_;
 
-    AmpRunner ampRunner_ = nullptr;
-    double outputGain_ = 1.0;
-    double subSamples_[16] = {};
+    AmpRunner<OneChannel> oneChannelRunner_ = nullptr;
+    AmpRunner<BothChannels> bothChannelsRunner_ = nullptr;
+    Coefficient outputGain_{1.0};
     double peakCoeff_ = 0.0;
     double biasCoeff_ = 0.0;
 

@@ -266,13 +266,15 @@ void PluginEffect::processBlock(Sample** inputs, Sample** outputs, std::int32_t 
     SampleFrame frame;
     if (inputs[1] != nullptr && outputs[1] != nullptr) {
         if (stereoMode_ == 2 && busChannels_.load(std::memory_order_relaxed) == 2) {
+            // The two channels run through the engine in lockstep.
+            SampleFrame right;
+            right.channel = 1;
             for (std::int32_t s = 0; s < sampleFrames; ++s) {
-                for (int channel = 0; channel < 2; ++channel) {
-                    frame.in = inputs[channel][s];
-                    frame.channel = channel;
-                    engine_.processSample(frame);
-                    outputs[channel][s] = static_cast<Sample>(frame.out);
-                }
+                frame.in = inputs[0][s];
+                right.in = inputs[1][s];
+                engine_.processStereo(frame, right);
+                outputs[0][s] = static_cast<Sample>(frame.out);
+                outputs[1][s] = static_cast<Sample>(right.out);
             }
         } else {
             frame.channel = 0;
