@@ -1,5 +1,7 @@
 #include "fx/SpeakerCabinet.h"
 
+#include "fx/RateReduction.h"
+
 #include "fx/tables/CabinetResponses.h"
 
 namespace brimtone {
@@ -60,18 +62,7 @@ SpeakerCabinet::SpeakerCabinet() {
 }
 
 void SpeakerCabinet::setSamplePeriod(double T) {
-  float r = static_cast<float>(1.0 / T);
-  std::int32_t newFactor = 1;
-  while (r >= kHalvingRate && newFactor < kMaxFactor) {
-    r = r * 0.5f;
-    newFactor = newFactor * 2;
-  }
-  if (newFactor != factor) {
-    // A half-filled block of the old size is dropped, so the position stays below the
-    // new factor.
-    factor = newFactor;
-    phase.fill(0);
-  }
+  const float r = reduceRate(T, kHalvingRate, kMaxFactor, factor, phase);
 
   const Family family = r > kFamilyBoundary ? Family::Rate48k : Family::Rate44k1;
   if (family == currentFamily) {

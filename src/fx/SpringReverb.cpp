@@ -1,5 +1,6 @@
 #include "fx/SpringReverb.h"
 
+#include "fx/RateReduction.h"
 #include "fx/tables/SpringResponses.h"
 
 namespace brimtone {
@@ -24,18 +25,7 @@ SpringReverb::SpringReverb() {
 }
 
 void SpringReverb::setSamplePeriod(double T) {
-  float r = static_cast<float>(1.0 / T);
-  std::int32_t newFactor = 1;
-  while (r >= kHalvingRate && newFactor < kMaxFactor) {
-    r = r * 0.5f;
-    newFactor = newFactor * 2;
-  }
-  if (newFactor != factor) {
-    // A half-filled block of the old size is dropped, so the position stays below the
-    // new factor.
-    factor = newFactor;
-    phase.fill(0);
-  }
+  reduceRate(T, kHalvingRate, kMaxFactor, factor, phase);
 }
 
 void SpringReverb::reset() {
