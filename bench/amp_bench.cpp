@@ -102,24 +102,21 @@ void BM_TubeStage(benchmark::State& state)
     s->resetToOperatingPoint();
     stageBench(state, *s, [](TubeStage& f, double x) { return f.process(x, 0); });
 }
-void BM_Oversampling16Pair(benchmark::State& state)
+// The up- and down-sampler of one channel back to back, per host sample.
+template <int Factor>
+void BM_OversamplingPair(benchmark::State& state)
 {
     auto up = std::make_unique<OversamplingFilter>();
     auto down = std::make_unique<OversamplingFilter>();
-    double sub[16];
+    double sub[Factor];
     stageBench(state, *up, [&](OversamplingFilter& f, double x) {
-        f.upsample16(x, sub);
-        return down->downsample16(sub);
-    });
-}
-void BM_Oversampling4Pair(benchmark::State& state)
-{
-    auto up = std::make_unique<OversamplingFilter>();
-    auto down = std::make_unique<OversamplingFilter>();
-    double sub[4];
-    stageBench(state, *up, [&](OversamplingFilter& f, double x) {
-        f.upsample4(x, sub);
-        return down->downsample4(sub);
+        if constexpr (Factor == 4) {
+            f.upsample4(x, sub);
+            return down->downsample4(sub);
+        } else {
+            f.upsample16(x, sub);
+            return down->downsample16(sub);
+        }
     });
 }
 BENCHMARK(BM_InputFilter);
@@ -131,8 +128,8 @@ BENCHMARK(BM_CleanLevelAmp);
 BENCHMARK(BM_CleanOutputFilter);
 BENCHMARK(BM_DriveOutputFilter);
 BENCHMARK(BM_TubeStage);
-BENCHMARK(BM_Oversampling4Pair);
-BENCHMARK(BM_Oversampling16Pair);
+BENCHMARK(BM_OversamplingPair<4>);
+BENCHMARK(BM_OversamplingPair<16>);
 
 // The amplifier path alone (cabinet and reverb off) through the engine:
 // args = channel (1 Clean, 2 Drive, 3 Lead), tube mode, oversampling, channels.

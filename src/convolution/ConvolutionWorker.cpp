@@ -1,6 +1,6 @@
 #include "convolution/ConvolutionWorker.h"
 
-#include "convolution/PackedSpectrum.h"
+#include "convolution/FrequencyBins.h"
 #include "convolution/PartitionRecord.h"
 #include "convolution/RealFftPlan.h"
 

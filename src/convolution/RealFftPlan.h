@@ -2,7 +2,7 @@
 // The transform layer of the convolution engine: a real-input FFT of one fixed
 // size N behind an abstract interface, so that a convolver can hold the plan
 // for a partition size as a pointer. Spectra use the PackedSpectrum layout
-// (PackedSpectrum.h).
+// (FrequencyBins.h).
 //
 // A plan carries a work buffer: one plan must never run two transforms at the
 // same time, so every thread that transforms owns plans of its own.

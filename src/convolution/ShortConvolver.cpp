@@ -1,7 +1,7 @@
 #include "convolution/ShortConvolver.h"
 
 #include "convolution/Float4.h"
-#include "convolution/PackedSpectrum.h"
+#include "convolution/FrequencyBins.h"
 
 #include <algorithm>
 

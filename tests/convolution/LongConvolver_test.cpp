@@ -11,19 +11,11 @@ namespace brimtone {
 namespace {
 
 using test::randomSignal;
+using test::runThrough;
 using test::unitImpulse;
 
 constexpr int responseLength = LongConvolver::responseLength;
 constexpr int skipped = LongConvolver::skippedSamples;
-
-std::vector<float> run(LongConvolver& convolver, const std::vector<float>& input)
-{
-    std::vector<float> output;
-    output.reserve(input.size());
-    for (float x : input)
-        output.push_back(convolver.process(x));
-    return output;
-}
 
 // Float round-off of the FFT partitions (up to 16384 points) stays near 1e-6 of
 // the response's scale; a block in the wrong place is of order 1.
@@ -55,7 +47,7 @@ protected:
 
 TEST_F(LongConvolverTest, UnitImpulseYieldsTheResponseFromSample256OneSampleEarly)
 {
-    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 4096, 0)), h, 0);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(responseLength + 4096, 0)), h, 0);
 }
 
 // An impulse at 30001 has its response run across the counter's wrap at
@@ -64,7 +56,7 @@ TEST_F(LongConvolverTest, UnitImpulseYieldsTheResponseFromSample256OneSampleEarl
 TEST_F(LongConvolverTest, CounterWrapAt32768KeepsTheSchedule)
 {
     const int at = 30001;
-    expectImpulseResponse(run(*convolver, unitImpulse(at + responseLength + 1024, at)), h, at);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(at + responseLength + 1024, at)), h, at);
 }
 
 // A steady stream overlaps the contributions of all fourteen partitions; the
@@ -72,7 +64,7 @@ TEST_F(LongConvolverTest, CounterWrapAt32768KeepsTheSchedule)
 TEST_F(LongConvolverTest, StreamOutputIsTheConvolutionWithTheResponseTail)
 {
     const std::vector<float> x = randomSignal(2 * responseLength + 600, 42u);
-    const std::vector<float> output = run(*convolver, x);
+    const std::vector<float> output = runThrough(*convolver, x);
     for (int from : {32700, 2 * responseLength}) {
         for (int t = from; t < from + 300; ++t) {
             const double expected = test::directConvolution(x, h, t, skipped, 1);
@@ -88,21 +80,21 @@ TEST_F(LongConvolverTest, ResetWhileWorkersAreBusyThenSilenceGivesZeros)
 {
     const std::vector<float> noise = randomSignal(2 * 16384, 43u);
     for (int stop : {16384, 2 * 16384 - 128}) {
-        run(*convolver, std::vector<float>(noise.begin(), noise.begin() + stop));
+        runThrough(*convolver, std::vector<float>(noise.begin(), noise.begin() + stop));
         convolver->reset();
-        for (float y : run(*convolver, std::vector<float>(2 * responseLength, 0.0f)))
+        for (float y : runThrough(*convolver, std::vector<float>(2 * responseLength, 0.0f)))
             ASSERT_EQ(y, 0.0f) << "after a reset at " << stop;
     }
     convolver->reset();
     convolver->reset();
-    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 512, 0)), h, 0);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(responseLength + 512, 0)), h, 0);
 }
 
 TEST(LongConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
 {
     auto convolver = std::make_unique<LongConvolver>();
     convolver->reset();
-    for (float y : run(*convolver, randomSignal(responseLength + 300, 44u)))
+    for (float y : runThrough(*convolver, randomSignal(responseLength + 300, 44u)))
         ASSERT_EQ(y, 0.0f);
     convolver->reset();
 }
@@ -113,9 +105,9 @@ TEST(LongConvolver, LoadingAResponseClearsAllHistory)
     const std::vector<float> second = randomSignal(responseLength, 46u);
     auto convolver = std::make_unique<LongConvolver>();
     convolver->setImpulseResponse(first.data());
-    run(*convolver, randomSignal(8192, 47u)); // pairs 0 ... 5 just handed out jobs
+    runThrough(*convolver, randomSignal(8192, 47u)); // pairs 0 ... 5 just handed out jobs
     convolver->setImpulseResponse(second.data());
-    expectImpulseResponse(run(*convolver, unitImpulse(responseLength + 512, 0)), second, 0);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(responseLength + 512, 0)), second, 0);
 }
 
 TEST(LongConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
@@ -125,7 +117,7 @@ TEST(LongConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
     for (int instance = 0; instance < 50; ++instance) {
         auto convolver = std::make_unique<LongConvolver>();
         convolver->setImpulseResponse(h.data());
-        const std::vector<float> output = run(*convolver, x);
+        const std::vector<float> output = runThrough(*convolver, x);
         const int last = static_cast<int>(x.size()) - 1;
         ASSERT_NEAR(output.back(), test::directConvolution(x, h, last, skipped, 1), 2e-5 * std::sqrt(responseLength));
     }
@@ -138,7 +130,7 @@ TEST(LongConvolverLifecycle, DestroyedWhileItsWorkersAreBusy)
     for (int instance = 0; instance < 10; ++instance) {
         auto convolver = std::make_unique<LongConvolver>();
         convolver->setImpulseResponse(h.data());
-        run(*convolver, x);
+        runThrough(*convolver, x);
         convolver.reset();
     }
 }

@@ -11,18 +11,10 @@ namespace brimtone {
 namespace {
 
 using test::randomSignal;
+using test::runThrough;
 using test::unitImpulse;
 
 constexpr int responseLength = ShortConvolver::responseLength;
-
-std::vector<float> run(ShortConvolver& convolver, const std::vector<float>& input)
-{
-    std::vector<float> output;
-    output.reserve(input.size());
-    for (float x : input)
-        output.push_back(convolver.process(x));
-    return output;
-}
 
 // Float round-off of the FFT partitions stays near 1e-7 of the response's
 // scale; a tap in the wrong place or a partition a sample off is of order 1.
@@ -43,7 +35,7 @@ TEST(ShortConvolver, UnitImpulseYieldsTheResponseWithNoLatencyThenSilence)
     const std::vector<float> h = randomSignal(responseLength, 21u);
     auto convolver = std::make_unique<ShortConvolver>();
     convolver->setImpulseResponse(h.data());
-    const std::vector<float> output = run(*convolver, unitImpulse(3 * responseLength, 0));
+    const std::vector<float> output = runThrough(*convolver, unitImpulse(3 * responseLength, 0));
     EXPECT_NEAR(output[0], h[0], 1e-7) << "the direct taps meet the sample just written";
     expectImpulseResponse(output, h, 0);
 }
@@ -55,7 +47,7 @@ TEST(ShortConvolver, ImpulseResponseDoesNotDependOnTheArrivalPhase)
     auto convolver = std::make_unique<ShortConvolver>();
     convolver->setImpulseResponse(h.data());
     const int at = 1000 + 255; // one sample before a 256 boundary, past a ring wrap
-    expectImpulseResponse(run(*convolver, unitImpulse(at + 2 * responseLength, at)), h, at);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(at + 2 * responseLength, at)), h, at);
 }
 
 // A steady stream keeps all partitions and the worker's four accumulator
@@ -66,7 +58,7 @@ TEST(ShortConvolver, StreamOutputIsTheLinearConvolution)
     const std::vector<float> x = randomSignal(6000, 24u);
     auto convolver = std::make_unique<ShortConvolver>();
     convolver->setImpulseResponse(h.data());
-    const std::vector<float> output = run(*convolver, x);
+    const std::vector<float> output = runThrough(*convolver, x);
     for (int t = 0; t < static_cast<int>(x.size()); ++t)
         ASSERT_NEAR(output[static_cast<std::size_t>(t)], test::directConvolution(x, h, t, 0, 0), 1e-4)
             << "sample " << t;
@@ -78,9 +70,9 @@ TEST(ShortConvolver, LoadingAResponseClearsAllHistory)
     const std::vector<float> second = randomSignal(responseLength, 26u);
     auto convolver = std::make_unique<ShortConvolver>();
     convolver->setImpulseResponse(first.data());
-    run(*convolver, randomSignal(1000, 27u)); // mid-block, worker holding a job
+    runThrough(*convolver, randomSignal(1000, 27u)); // mid-block, worker holding a job
     convolver->setImpulseResponse(second.data());
-    expectImpulseResponse(run(*convolver, unitImpulse(2 * responseLength, 0)), second, 0);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(2 * responseLength, 0)), second, 0);
 }
 
 // Reloading right after a hand-off, many times: the worker is stopped while a
@@ -93,16 +85,16 @@ TEST(ShortConvolver, ReloadingRightAfterAHandOffRestartsCleanly)
     auto convolver = std::make_unique<ShortConvolver>();
     for (int round = 0; round < 50; ++round) {
         convolver->setImpulseResponse(h.data());
-        run(*convolver, noise); // ends on a hand-off to the worker
+        runThrough(*convolver, noise); // ends on a hand-off to the worker
     }
     convolver->setImpulseResponse(h.data());
-    expectImpulseResponse(run(*convolver, unitImpulse(2 * responseLength, 0)), h, 0);
+    expectImpulseResponse(runThrough(*convolver, unitImpulse(2 * responseLength, 0)), h, 0);
 }
 
 TEST(ShortConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
 {
     auto convolver = std::make_unique<ShortConvolver>();
-    for (float y : run(*convolver, randomSignal(2 * responseLength, 30u)))
+    for (float y : runThrough(*convolver, randomSignal(2 * responseLength, 30u)))
         ASSERT_EQ(y, 0.0f);
 }
 
@@ -113,7 +105,7 @@ TEST(ShortConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
     for (int instance = 0; instance < 50; ++instance) {
         auto convolver = std::make_unique<ShortConvolver>();
         convolver->setImpulseResponse(h.data());
-        const std::vector<float> output = run(*convolver, x);
+        const std::vector<float> output = runThrough(*convolver, x);
         ASSERT_NEAR(output.back(), test::directConvolution(x, h, static_cast<int>(x.size()) - 1, 0, 0), 1e-4);
     }
 }
@@ -125,7 +117,7 @@ TEST(ShortConvolverLifecycle, DestroyedWhileTheWorkerIsBusy)
     for (int instance = 0; instance < 20; ++instance) {
         auto convolver = std::make_unique<ShortConvolver>();
         convolver->setImpulseResponse(h.data());
-        run(*convolver, x);
+        runThrough(*convolver, x);
         convolver.reset();
     }
 }

@@ -18,6 +18,17 @@ inline std::vector<float> randomSignal(int length, unsigned seed)
     return signal;
 }
 
+// The convolver's output for every sample of `input`, one process call each.
+template <class Convolver>
+std::vector<float> runThrough(Convolver& convolver, const std::vector<float>& input)
+{
+    std::vector<float> output;
+    output.reserve(input.size());
+    for (float x : input)
+        output.push_back(convolver.process(x));
+    return output;
+}
+
 inline std::vector<float> unitImpulse(int length, int at)
 {
     std::vector<float> signal(static_cast<std::size_t>(length), 0.0f);

@@ -1,4 +1,4 @@
-#include "convolution/PackedSpectrum.h"
+#include "convolution/FrequencyBins.h"
 
 #include "convolution/Float4.h"
 

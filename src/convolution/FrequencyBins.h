@@ -1,5 +1,5 @@
 #pragma once
-// PackedSpectrum: the layout of every spectrum of the convolution engine. The
+// PackedSpectrum, the layout of every spectrum of the convolution engine. The
 // spectrum of N real samples is N floats: element 0 is the real DC term,
 // elements 1 ... N/2 are the real parts of bins 1 ... N/2 (element N/2 is the
 // real Nyquist term) and element N/2 + k is the imaginary part of bin k for
