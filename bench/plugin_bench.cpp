@@ -1,7 +1,9 @@
 // The whole plug-in through its driver, as a host calls it: the cost the
 // cabinet and the spring reverb add to a program, at 48 and 96 kHz stereo.
 // "x realtime" is audio seconds processed per wall-clock second of the
-// audio thread (the convolvers' workers run on other cores meanwhile).
+// audio thread (the spring's longest partitions run on worker threads
+// meanwhile). The machine's other load makes single runs noisy: compare on
+// against off within one run, over repetitions.
 
 #include "shell/PluginEffect.h"
 

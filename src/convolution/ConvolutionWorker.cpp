@@ -1,22 +1,19 @@
 #include "convolution/ConvolutionWorker.h"
 
-#include "convolution/FrequencyBins.h"
-#include "convolution/PartitionRecord.h"
-#include "convolution/RealFftPlan.h"
-
 namespace brimtone {
 
-ConvolutionWorker::ConvolutionWorker(RealFftPlan& plan, const PartitionRecord& partitionA,
-    const PartitionRecord& partitionB, platform::Event& stop)
-    : plan_(plan), partitionA_(partitionA), partitionB_(partitionB), stop_(stop),
-      windowSpectra_{AlignedBuffer(plan.size()), AlignedBuffer(plan.size())}, product_(plan.size()),
-      output_(plan.size())
-{
-}
+ConvolutionWorker::ConvolutionWorker(PairConvolution& job) : job_(job) {}
 
 void ConvolutionWorker::startThread()
 {
+    stopping_.store(false, std::memory_order_relaxed);
     thread_ = std::thread([this] { threadProcedure(); });
+}
+
+void ConvolutionWorker::requestStop()
+{
+    stopping_.store(true, std::memory_order_relaxed);
+    start_.set(); // orders the flag before the thread's wake-up
 }
 
 void ConvolutionWorker::joinThread()
@@ -35,28 +32,19 @@ void ConvolutionWorker::begin(const float* window)
 void ConvolutionWorker::markIdle()
 {
     window_ = nullptr;
-    for (AlignedBuffer& spectrum : windowSpectra_)
-        spectrum.clear();
-    output_.clear();
+    job_.clear();
     done_.set();
 }
 
 void ConvolutionWorker::threadProcedure()
 {
-    while (platform::Event::waitForEither(stop_, start_) == 1)
-        runJob();
-}
-
-void ConvolutionWorker::runJob()
-{
-    const int size = plan_.size();
-    newest_ ^= 1;
-    float* spectrum = windowSpectra_[newest_].data();
-    plan_.forward(spectrum, window_);
-    multiplyPackedSpectra(product_.data(), spectrum, partitionA_.spectrum.data(), size);
-    multiplyAddPackedSpectra(product_.data(), windowSpectra_[newest_ ^ 1].data(), partitionB_.spectrum.data(), size);
-    plan_.inverse(product_.data(), output_.data());
-    done_.set();
+    for (;;) {
+        start_.wait();
+        if (stopping_.load(std::memory_order_relaxed))
+            return;
+        job_.run(window_);
+        done_.set();
+    }
 }
 
 } // namespace brimtone

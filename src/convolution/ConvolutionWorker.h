@@ -1,12 +1,7 @@
 #pragma once
-// The background half of a partitioned convolver: one thread that convolves
-// the input with two partitions of segment length L (A and B, the second one L
-// samples later in the response) using FFTs of size 2L. Each job transforms the
-// window of the 2L most recent input samples once and keeps the spectrum for
-// the next job: the job's result is the window's spectrum times A's plus the
-// previous window's spectrum (taken L samples earlier) times B's, transformed
-// back once. Its elements L ... 2L-1 are the contribution of both partitions to
-// the L outputs that start L samples after the window ends.
+// The background half of a partitioned convolver: one thread that runs a
+// PairConvolution (two partitions of segment length L) on the window handed
+// to it, while the owner's audio thread goes on with the next L samples.
 //
 // The owner's audio thread and the worker play a strict ping-pong on two
 // auto-reset events. The audio thread waits for `done`, reads the output,
@@ -16,60 +11,47 @@
 // audio thread does. Whenever no job is running and none is pending, `done` is
 // signalled.
 //
-// The stop event belongs to the owner (one for all its workers, manual reset);
-// it wins over a pending start.
+// Stopping raises a flag and signals `start`: the woken thread sees the flag
+// and leaves instead of running a job, so a stop wins over a pending start.
 
-#include "convolution/AlignedBuffer.h"
+#include "convolution/PairConvolution.h"
 #include "platform/Sync.h"
 
-#include <array>
+#include <atomic>
 #include <thread>
 
 namespace brimtone {
 
-class PartitionRecord;
-class RealFftPlan;
-
 class ConvolutionWorker {
 public:
-    ConvolutionWorker(RealFftPlan& plan, const PartitionRecord& partitionA, const PartitionRecord& partitionB,
-        platform::Event& stop);
+    explicit ConvolutionWorker(PairConvolution& job);
     ConvolutionWorker(const ConvolutionWorker&) = delete;
     ConvolutionWorker& operator=(const ConvolutionWorker&) = delete;
 
-    // Starts the thread. The stop event must not be signalled.
     void startThread();
-    // Waits for the thread to end once the owner has signalled stop, and
-    // drops a start the thread never took up (stop wins over it), so that a
-    // restarted thread does not run a stale job.
+    // Tells the thread to leave once its current job (if any) is done.
+    void requestStop();
+    // Waits for the thread to end after requestStop, and drops a start it
+    // never took up, so that a restarted thread does not run a stale job.
     void joinThread();
-    bool running() const { return thread_.joinable(); }
 
     // Audio-thread side of the ping-pong.
     void waitUntilDone() { done_.wait(); }
+    // Hands over the next window. The job's output (PairConvolution::output)
+    // may be read only between a done and the next begin.
     void begin(const float* window);
-    // The result of the last job (2L floats); read only between a done and the
-    // next begin.
-    const float* output() const { return output_.data(); }
     // Clears the input window, the kept spectrum and the output, and signals
     // done, so that the next wait passes. No job may be running.
     void markIdle();
 
 private:
     void threadProcedure();
-    void runJob();
 
-    RealFftPlan& plan_;
-    const PartitionRecord& partitionA_;
-    const PartitionRecord& partitionB_;
-    platform::Event& stop_;
+    PairConvolution& job_;
+    std::atomic<bool> stopping_{false};
     platform::Event start_{platform::Event::Reset::Automatic};
     platform::Event done_{platform::Event::Reset::Automatic};
     const float* window_ = nullptr;
-    std::array<AlignedBuffer, 2> windowSpectra_; // of the newest window and the one before it
-    int newest_ = 0;
-    AlignedBuffer product_;
-    AlignedBuffer output_;
     std::thread thread_;
 };
 

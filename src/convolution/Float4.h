@@ -23,6 +23,16 @@ inline void store4(float* destination, Float4 value)
 
 inline Float4 broadcast4(float value) { return Float4{value, value, value, value}; }
 
+// `value` with its last lane replaced by `last`. A window whose newest sample
+// is about to be stored is loaded before the store and completed from the
+// register: a vector load over a float just stored would wait for the store
+// to reach the cache.
+inline Float4 withLastLane(Float4 value, float last)
+{
+    value[3] = last;
+    return value;
+}
+
 // Lanes in reverse order.
 inline Float4 reverse4(Float4 value) { return __builtin_shufflevector(value, value, 3, 2, 1, 0); }
 

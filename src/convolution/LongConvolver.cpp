@@ -7,16 +7,18 @@
 
 namespace brimtone {
 
-LongConvolver::Pair::Pair(int segment, platform::Event& stop)
+LongConvolver::Pair::Pair(int segment)
     : segmentLength(segment), plan(createRealFftPlan(2 * segment)), partitionA(2 * segment),
-      partitionB(2 * segment), worker(*plan, partitionA, partitionB, stop)
+      partitionB(2 * segment), job(*plan, partitionA, partitionB)
 {
+    if (segment > longestInlineSegment)
+        worker.emplace(job);
 }
 
 LongConvolver::LongConvolver()
 {
     for (int j = 0; j < pairCount; ++j)
-        pairs_[j] = std::make_unique<Pair>(firstSegmentLength << j, stop_);
+        pairs_[j] = std::make_unique<Pair>(firstSegmentLength << j);
     clearHistory();
 }
 
@@ -27,10 +29,12 @@ LongConvolver::~LongConvolver()
 
 void LongConvolver::stopWorkers()
 {
-    stop_.set();
     for (auto& pair : pairs_)
-        pair->worker.joinThread();
-    stop_.reset();
+        if (pair->worker)
+            pair->worker->requestStop();
+    for (auto& pair : pairs_)
+        if (pair->worker)
+            pair->worker->joinThread();
 }
 
 void LongConvolver::clearHistory()
@@ -42,14 +46,18 @@ void LongConvolver::clearHistory()
     counter_ = 0;
     for (auto& pair : pairs_) {
         pair->position = -1;
-        pair->worker.markIdle();
+        if (pair->worker)
+            pair->worker->markIdle();
+        else
+            pair->job.clear();
     }
 }
 
 void LongConvolver::reset()
 {
     for (auto& pair : pairs_)
-        pair->worker.waitUntilDone();
+        if (pair->worker)
+            pair->worker->waitUntilDone();
     clearHistory();
 }
 
@@ -67,7 +75,9 @@ void LongConvolver::setImpulseResponse(const float* response)
         pair->partitionB.load(scratch_.data(), *pair->plan);
     }
     for (auto& pair : pairs_)
-        pair->worker.startThread();
+        if (pair->worker)
+            pair->worker->startThread();
+    loaded_ = true;
 }
 
 // acc[(position + i) mod 32768] += block[i] for i = 0 ... length-1. A job's
@@ -87,9 +97,14 @@ void LongConvolver::addBlock(int position, const float* block, int length)
 void LongConvolver::collect(Pair& pair)
 {
     const int length = pair.segmentLength;
-    pair.worker.waitUntilDone();
-    addBlock(pair.position, pair.worker.output() + length, length);
-    pair.worker.begin(ring_.data() + position_ + ringLength - 2 * length);
+    if (pair.worker)
+        pair.worker->waitUntilDone();
+    addBlock(pair.position, pair.job.output() + length, length);
+    const float* window = ring_.data() + position_ + ringLength - 2 * length;
+    if (pair.worker)
+        pair.worker->begin(window);
+    else
+        pair.job.run(window);
     pair.position = position_ + length;
 }
 
@@ -99,7 +114,7 @@ float LongConvolver::process(float x)
     ring_[position_ + ringLength] = x;
     ++counter_;
     position_ = (position_ + 1) & ringMask;
-    if ((counter_ & (firstSegmentLength - 1)) == 0 && pairs_[0]->worker.running()) {
+    if ((counter_ & (firstSegmentLength - 1)) == 0 && loaded_) {
         for (auto& pair : pairs_) {
             if (pair->segmentLength > counter_)
                 break;

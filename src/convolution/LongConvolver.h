@@ -1,13 +1,22 @@
 #pragma once
 // Convolution of a stream of samples with samples 256 ... 32767 of a
-// 32768-sample impulse response, entirely by FFT on seven worker threads. The
-// response is cut into fourteen partitions in seven pairs of doubling segment
-// length L = 128 * 2^j (j = 0 ... 6); pair j covers response samples 2L ... 4L-1
+// 32768-sample impulse response, entirely by FFT. The response is cut into
+// fourteen partitions in seven pairs of doubling segment length
+// L = 128 * 2^j (j = 0 ... 6); pair j covers response samples 2L ... 4L-1
 // (partition A: 2L ... 3L-1, partition B: 3L ... 4L-1) and is convolved every
-// L samples by worker j: the 2L most recent input samples meet A and the window
-// taken L samples earlier meets B, through FFTs of size 2L (ConvolutionWorker).
-// The audio thread only stores samples, hands windows over and adds finished
-// blocks into an output accumulator.
+// L samples: the 2L most recent input samples meet A and the window taken L
+// samples earlier meets B, through FFTs of size 2L (PairConvolution). The
+// audio thread stores samples, hands windows over and adds finished blocks
+// into an output accumulator.
+//
+// The four longest pairs (j = 3 ... 6: transforms of 2048 points and more)
+// run on worker threads of their own (ConvolutionWorker). Waking a sleeping
+// thread costs the audio thread a system call and often a context switch,
+// several microseconds, more than the whole convolution of one of the three
+// shorter pairs (up to 1024 points), so those run on the audio thread at
+// their hand-off. Either way a job's result is collected and added at the
+// next hand-off, L samples later, so the output does not depend on where a
+// pair runs.
 //
 // Timing: the output at time t is the convolution term t + 1, so a unit
 // impulse yields h[t + 1] for t = 255 ... 32766 and nothing before t = 255
@@ -20,12 +29,13 @@
 // of the mirrored ring that the next L writes do not reach.
 
 #include "convolution/ConvolutionWorker.h"
+#include "convolution/PairConvolution.h"
 #include "convolution/PartitionRecord.h"
 #include "convolution/RealFftPlan.h"
-#include "platform/Sync.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace brimtone {
 
@@ -65,16 +75,20 @@ private:
     static constexpr int firstSegmentLength = 128;
     static constexpr int ringLength = responseLength;
     static constexpr int ringMask = ringLength - 1;
+    // Pairs of at most this segment length run on the audio thread.
+    static constexpr int longestInlineSegment = 512;
 
-    // Two partitions of segment length L convolved together by one worker.
+    // Two partitions of segment length L convolved together, on a worker
+    // thread of their own or (no worker) on the audio thread.
     struct Pair {
-        Pair(int segment, platform::Event& stop);
+        explicit Pair(int segment);
         int segmentLength;
-        std::unique_ptr<RealFftPlan> plan; // of size 2L, used only by this pair's worker
+        std::unique_ptr<RealFftPlan> plan; // of size 2L, used only by the thread that runs the job
         PartitionRecord partitionA;
         PartitionRecord partitionB;
-        int position = -1; // accumulator position of the output of the running job
-        ConvolutionWorker worker;
+        PairConvolution job;
+        int position = -1; // accumulator position of the output of the last job
+        std::optional<ConvolutionWorker> worker;
     };
 
     void clearHistory();
@@ -82,13 +96,13 @@ private:
     void addBlock(int position, const float* block, int length);
     void collect(Pair& pair);
 
-    platform::Event stop_{platform::Event::Reset::Manual};
     std::array<std::unique_ptr<Pair>, pairCount> pairs_;
     AlignedBuffer ring_{2 * ringLength}; // input ring followed by its mirror copy
     AlignedBuffer scratch_{responseLength};
     AlignedBuffer accumulator_{ringLength};
     int position_ = 0; // write position p
     int counter_ = 0;  // sample counter c, wraps at 32768
+    bool loaded_ = false;
 };
 
 } // namespace brimtone

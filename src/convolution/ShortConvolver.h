@@ -5,8 +5,8 @@
 //
 //   partition        response samples   segment L   FFT size   runs on        every
 //   inline 0 ... 6   64 ... 511          64 each     128        audio thread   64 samples
-//   worker A         512 ... 767         256         512        worker thread  256 samples
-//   worker B         768 ... 1023        256         512        worker thread  256 samples
+//   block A          512 ... 767         256         512        audio thread   256 samples
+//   block B          768 ... 1023        256         512        audio thread   256 samples
 //
 // A partition of length L is convolved, each time L new samples have arrived,
 // with the 2L most recent samples; the second half of the circular result is
@@ -19,22 +19,18 @@
 // transformed back once. So the audio thread runs one 128-point transform each
 // way per 64 samples.
 //
-// The worker's two partitions are convolved every 256 samples on the other
-// thread (ConvolutionWorker): the 512 most recent samples meet A and the window
-// taken 256 samples earlier meets B. Their sum is due one block after the
-// window ends, which gives the worker 256 samples of time; it is copied into
-// the current block when the block starts.
-//
-// Threads: process and setImpulseResponse run on the owner's (audio) thread and
-// never concurrently; the worker runs only between the hand-offs described in
-// ConvolutionWorker. The worker reads its 512-sample window from the mirrored
-// half of the input ring that the next 256 writes do not reach.
+// The two block partitions are convolved together every 256 samples
+// (PairConvolution): the 512 most recent samples meet A and the window taken
+// 256 samples earlier meets B. Their sum is due one block after the window
+// ends; it is copied into the current block when the block starts. This job
+// (a 512-point transform each way) costs less than handing it to a worker
+// thread would (a wake-up system call and often a context switch), so the
+// convolver has no thread: everything runs on the caller's thread.
 
 #include "convolution/AlignedBuffer.h"
-#include "convolution/ConvolutionWorker.h"
+#include "convolution/PairConvolution.h"
 #include "convolution/PartitionRecord.h"
 #include "convolution/RealFft.h"
-#include "platform/Sync.h"
 
 #include <array>
 
@@ -44,20 +40,16 @@ class ShortConvolver {
 public:
     static constexpr int responseLength = 1024;
 
-    // Builds plans, partitions and events and clears all state; no thread is
-    // started until a response is loaded.
+    // Builds plans and partitions and clears all state.
     ShortConvolver();
-    // Stops the worker thread before anything it uses is freed.
-    ~ShortConvolver();
     ShortConvolver(const ShortConvolver&) = delete;
     ShortConvolver& operator=(const ShortConvolver&) = delete;
 
-    // Loads h[0 ... 1023] and clears all signal history. The first load starts
-    // the worker thread; later loads keep it.
+    // Loads h[0 ... 1023] and clears all signal history. Allocates nothing.
     void setImpulseResponse(const float* response);
 
     // One input sample in, one output sample out. Before a response is loaded
-    // the output is silence.
+    // the output is silence (all partitions are zero).
     float process(float x);
 
 private:
@@ -66,21 +58,19 @@ private:
     static constexpr int segmentLength = 64; // of each inline partition, and their hand-off period
     static constexpr int inlineFftSize = 2 * segmentLength;
     static constexpr int inlinePartitionCount = 7;
-    static constexpr int blockLength = 256; // the worker's segment length and hand-off period
+    static constexpr int blockLength = 256; // the block partitions' segment length and period
 
     void reset();
-    void stopWorker();
-    float directTaps(int position) const;
+    float directTaps(int position, float x) const;
     // Convolves the inline partitions with the 128 most recent samples and the
     // windows before them.
     void runInlinePartitions(const float* window);
 
     RealFft<inlineFftSize> inlinePlan_;
-    RealFft<512> workerPlan_; // a plan is never shared between threads
+    RealFft<2 * blockLength> blockPlan_;
     PartitionRecord partitionA_{2 * blockLength};
     PartitionRecord partitionB_{2 * blockLength};
-    platform::Event stop_{platform::Event::Reset::Manual};
-    ConvolutionWorker worker_{workerPlan_, partitionA_, partitionB_, stop_};
+    PairConvolution blockJob_{blockPlan_, partitionA_, partitionB_};
 
     // Spectra of the inline partitions, rescaled, partition k at k * inlineFftSize.
     AlignedBuffer inlineSpectra_{inlinePartitionCount * inlineFftSize};
@@ -92,7 +82,7 @@ private:
 
     std::array<float, 2 * ringLength> ring_{}; // input ring followed by its mirror copy
     std::array<float, responseLength> scratch_{};
-    std::array<float, blockLength> workerBlock_{}; // the worker's contribution to the current block
+    std::array<float, blockLength> block_{}; // the block partitions' contribution to the current block
     std::array<float, directTapCount> reversedTaps_{}; // h[63] ... h[0]
     int position_ = 0; // write position p
 };

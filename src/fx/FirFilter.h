@@ -50,12 +50,14 @@ class FirFilter {
   float process(float x, int channel) {
     Line& line = history[channel];
     line.advance();
+    const float* window = line.since(kPadded - 1);  // window[kPadded - 1] receives x
+    const Float4 newest = withLastLane(load4(window + kPadded - 4), x);
     line.write(x);
-    const float* window = line.since(kPadded - 1);
     Float4 sum = broadcast4(0.0f);
-    for (int k = 0; k < kPadded; k += 4) {
+    for (int k = 0; k < kPadded - 4; k += 4) {
       sum += load4(oldestFirst.data() + k) * load4(window + k);
     }
+    sum += load4(oldestFirst.data() + kPadded - 4) * newest;
     return horizontalSum(sum);
   }
 

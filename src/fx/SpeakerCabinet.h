@@ -16,9 +16,9 @@ namespace brimtone {
 // and above the convolution runs at a half or a quarter of the host rate, through the rate
 // filters, so that it always sees a rate near 44.1 or 48 kHz. Single precision inside.
 //
-// Both cabinet types stay loaded and running, so switching the type only changes which
-// convolver is fed; the other keeps its history. Each convolver owns a worker thread from
-// construction to destruction. All operations run on the audio thread.
+// Both cabinet types stay loaded, so switching the type only changes which convolver is fed;
+// the other keeps its history. All operations, the whole convolution included, run on the
+// audio thread.
 class SpeakerCabinet {
  public:
   // Loads the 44.1 kHz family at factor 1; the 1x12 type is selected and the ambience is off.

@@ -14,7 +14,7 @@ namespace brimtone {
 // divided by 2, 4 or 8 through the rate filters until it is below 40 kHz. Returns the wet
 // signal only. Single precision inside.
 //
-// Each channel's LongConvolver owns seven worker threads from construction to destruction.
+// Each channel's LongConvolver owns four worker threads from construction to destruction.
 // All operations run on the audio thread.
 class SpringReverb {
  public:

@@ -2,7 +2,9 @@
 // Synchronisation primitives of the plug-in. The audio thread only ever calls
 // tryEnter on a CriticalSection; other threads may block in enter.
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 namespace brimtone::platform {
@@ -35,6 +37,16 @@ private:
 
 // A Win32-style event: signalled or not, with automatic reset (a successful
 // wait consumes the signal) or manual reset (stays signalled until reset()).
+//
+// One atomic word holds the signal and a flag telling that some thread
+// sleeps on the event. set() touches the mutex and the condition variable
+// only when that flag is up, so signalling an event nobody sleeps on (a job
+// finished before its result is collected) is a single atomic exchange, and
+// a wait that finds the event signalled is one compare-exchange. A waiter
+// raises the flag while it holds the mutex and then sleeps; set() clears the
+// flag together with signalling, passes through the mutex (so the waiter is
+// asleep by then) and wakes every sleeper; a sleeper that finds the signal
+// taken by another raises the flag again.
 class Event {
 public:
     enum class Reset { Automatic, Manual };
@@ -44,111 +56,51 @@ public:
 
     void set()
     {
-        std::lock_guard<std::mutex> hold(mutex_);
-        signalled_ = true;
-        changed_.notify_all();
-        for (Link* link = waiters_; link != nullptr; link = link->next)
-            link->waiter->wake();
+        if ((word_.exchange(signalled, std::memory_order_acq_rel) & sleeping) == 0)
+            return;
+        { std::lock_guard<std::mutex> hold(mutex_); }
+        woken_.notify_all();
     }
 
-    void reset()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        signalled_ = false;
-    }
+    void reset() { word_.fetch_and(~signalled, std::memory_order_acq_rel); }
 
     void wait()
     {
+        std::uint32_t state = word_.load(std::memory_order_acquire);
+        if (consume(state))
+            return;
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [this] { return signalled_; });
-        if (!manual_)
-            signalled_ = false;
-    }
-
-    // Blocks until `first` or `second` is signalled and returns 0 or 1 for it
-    // (`first` wins when both are). The returned event's signal is consumed
-    // when it resets automatically. Any number of threads may wait on the same
-    // event at once (a convolver's workers all wait on its one stop event).
-    static int waitForEither(Event& first, Event& second)
-    {
-        Waiter waiter;
-        Link firstLink{&waiter, nullptr};
-        Link secondLink{&waiter, nullptr};
-        first.attach(firstLink);
-        second.attach(secondLink);
-        int which = -1;
+        // Read again under the mutex: a set() after this read that finds a
+        // sleeper must take the mutex, which it gets only once this thread is
+        // asleep.
+        state = word_.load(std::memory_order_acquire);
         for (;;) {
-            if (first.consume()) {
-                which = 0;
-                break;
-            }
-            if (second.consume()) {
-                which = 1;
-                break;
-            }
-            waiter.sleep();
+            if (consume(state))
+                return;
+            if ((state & sleeping) != 0
+                || word_.compare_exchange_weak(state, state | sleeping, std::memory_order_acq_rel))
+                woken_.wait(hold);
+            state = word_.load(std::memory_order_acquire);
         }
-        first.detach(firstLink);
-        second.detach(secondLink);
-        return which;
     }
 
 private:
-    struct Waiter {
-        std::mutex mutex;
-        std::condition_variable woken;
-        bool pending = false;
-        void wake()
-        {
-            std::lock_guard<std::mutex> hold(mutex);
-            pending = true;
-            woken.notify_all();
+    static constexpr std::uint32_t signalled = 1;
+    static constexpr std::uint32_t sleeping = 2;
+
+    // Takes the signal if `state` (reloaded on a race) shows it.
+    bool consume(std::uint32_t& state)
+    {
+        while ((state & signalled) != 0) {
+            if (manual_ || word_.compare_exchange_weak(state, state & ~signalled, std::memory_order_acq_rel))
+                return true;
         }
-        void sleep()
-        {
-            std::unique_lock<std::mutex> hold(mutex);
-            woken.wait(hold, [this] { return pending; });
-            pending = false;
-        }
-    };
-
-    // A waiter's entry in one event's list of waiters (lives on the waiting
-    // thread's stack for the duration of waitForEither).
-    struct Link {
-        Waiter* waiter;
-        Link* next;
-    };
-
-    void attach(Link& link)
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        link.next = waiters_;
-        waiters_ = &link;
+        return false;
     }
 
-    void detach(Link& link)
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        Link** entry = &waiters_;
-        while (*entry != &link)
-            entry = &(*entry)->next;
-        *entry = link.next;
-    }
-
-    bool consume()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (!signalled_)
-            return false;
-        if (!manual_)
-            signalled_ = false;
-        return true;
-    }
-
+    std::atomic<std::uint32_t> word_{0};
     std::mutex mutex_;
-    std::condition_variable changed_;
-    Link* waiters_ = nullptr;
-    bool signalled_ = false;
+    std::condition_variable woken_;
     bool manual_;
 };
 

@@ -74,8 +74,9 @@ TEST_F(LongConvolverTest, StreamOutputIsTheConvolutionWithTheResponseTail)
     }
 }
 
-// Reset right after a sample on which all pairs handed out jobs (the largest
-// takes longest): those results must never reach the output.
+// Reset right after a sample on which all pairs started jobs (the four
+// longest on worker threads, the largest taking longest): those results must
+// never reach the output.
 TEST_F(LongConvolverTest, ResetWhileWorkersAreBusyThenSilenceGivesZeros)
 {
     const std::vector<float> noise = randomSignal(2 * 16384, 43u);
@@ -105,7 +106,7 @@ TEST(LongConvolver, LoadingAResponseClearsAllHistory)
     const std::vector<float> second = randomSignal(responseLength, 46u);
     auto convolver = std::make_unique<LongConvolver>();
     convolver->setImpulseResponse(first.data());
-    runThrough(*convolver, randomSignal(8192, 47u)); // pairs 0 ... 5 just handed out jobs
+    runThrough(*convolver, randomSignal(8192, 47u)); // pairs 0 ... 5 just started jobs
     convolver->setImpulseResponse(second.data());
     expectImpulseResponse(runThrough(*convolver, unitImpulse(responseLength + 512, 0)), second, 0);
 }

@@ -50,8 +50,8 @@ TEST(ShortConvolver, ImpulseResponseDoesNotDependOnTheArrivalPhase)
     expectImpulseResponse(runThrough(*convolver, unitImpulse(at + 2 * responseLength, at)), h, at);
 }
 
-// A steady stream keeps all partitions and the worker's four accumulator
-// blocks busy at once: the output is the linear convolution.
+// A steady stream keeps all partitions busy at once: the output is the linear
+// convolution.
 TEST(ShortConvolver, StreamOutputIsTheLinearConvolution)
 {
     const std::vector<float> h = randomSignal(responseLength, 23u);
@@ -70,22 +70,21 @@ TEST(ShortConvolver, LoadingAResponseClearsAllHistory)
     const std::vector<float> second = randomSignal(responseLength, 26u);
     auto convolver = std::make_unique<ShortConvolver>();
     convolver->setImpulseResponse(first.data());
-    runThrough(*convolver, randomSignal(1000, 27u)); // mid-block, worker holding a job
+    runThrough(*convolver, randomSignal(1000, 27u)); // mid-block, a block job's result pending
     convolver->setImpulseResponse(second.data());
     expectImpulseResponse(runThrough(*convolver, unitImpulse(2 * responseLength, 0)), second, 0);
 }
 
-// Reloading right after a hand-off, many times: the worker is stopped while a
-// start may still be pending, and the restarted worker must not run a stale
-// job (its window was cleared by the reload).
-TEST(ShortConvolver, ReloadingRightAfterAHandOffRestartsCleanly)
+// Reloading right after a block job, many times: the spectrum that job kept
+// for the next one must not survive the reload.
+TEST(ShortConvolver, ReloadingRightAfterABlockJobRestartsCleanly)
 {
     const std::vector<float> h = randomSignal(responseLength, 28u);
     const std::vector<float> noise = randomSignal(256, 29u);
     auto convolver = std::make_unique<ShortConvolver>();
     for (int round = 0; round < 50; ++round) {
         convolver->setImpulseResponse(h.data());
-        runThrough(*convolver, noise); // ends on a hand-off to the worker
+        runThrough(*convolver, noise); // ends on a block job
     }
     convolver->setImpulseResponse(h.data());
     expectImpulseResponse(runThrough(*convolver, unitImpulse(2 * responseLength, 0)), h, 0);
@@ -107,18 +106,6 @@ TEST(ShortConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
         convolver->setImpulseResponse(h.data());
         const std::vector<float> output = runThrough(*convolver, x);
         ASSERT_NEAR(output.back(), test::directConvolution(x, h, static_cast<int>(x.size()) - 1, 0, 0), 1e-4);
-    }
-}
-
-TEST(ShortConvolverLifecycle, DestroyedWhileTheWorkerIsBusy)
-{
-    const std::vector<float> h = randomSignal(responseLength, 33u);
-    const std::vector<float> x = randomSignal(512, 34u); // ends on a hand-off
-    for (int instance = 0; instance < 20; ++instance) {
-        auto convolver = std::make_unique<ShortConvolver>();
-        convolver->setImpulseResponse(h.data());
-        runThrough(*convolver, x);
-        convolver.reset();
     }
 }
 

@@ -238,22 +238,6 @@ TEST(SpeakerCabinetLifecycle, InstancesCreatedRunAndDestroyedInALoop) {
   }
 }
 
-TEST(SpeakerCabinetLifecycle, DestroyedWhileItsWorkersAreBusy) {
-  // Every 256th cabinet sample hands a job to each fed convolver's worker; destroy right
-  // after such a hand-off, at factor 1 and at factor 4.
-  for (int i = 0; i < 8; ++i) {
-    auto cabinet = std::make_unique<SpeakerCabinet>();
-    const int factor = i % 2 == 0 ? 1 : 4;
-    cabinet->setSamplePeriod(factor == 1 ? 1.0 / 44100.0 : 1.0 / 176400.0);
-    for (int n = 0; n < 256 * factor * (1 + i / 2); ++n) {
-      for (int c = 0; c < 2; ++c) {
-        double sample = 0.25;
-        cabinet->process(sample, c);
-      }
-    }
-  }
-}
-
 // Two instances built at the same moment on two threads, in a fresh process so that both
 // meet the one-time trimming of the shared tables. Run under ThreadSanitizer this shows the
 // trimming is free of data races.

@@ -204,8 +204,8 @@ TEST(SpringReverbLifecycle, InstancesCreatedRunAndDestroyedInALoop) {
 }
 
 TEST(SpringReverbLifecycle, DestroyedWhileItsWorkersAreBusy) {
-  // At the host rate, sample 16384 hands jobs to all seven workers of each channel, the
-  // longest (a 16384-point transform) among them; destroy right after.
+  // At the host rate, sample 16384 starts jobs in all seven pairs of each channel, the four
+  // on worker threads among them (the longest a 16384-point transform); destroy right after.
   for (int i = 0; i < 3; ++i) {
     auto spring = std::make_unique<SpringReverb>();
     spring->setSamplePeriod(1.0 / 32000.0);
