@@ -5,8 +5,10 @@
 #include "engine/TaperTables.h"
 #include "engine/ValueConventions.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 namespace brimtone {
 namespace {
@@ -323,20 +325,52 @@ float AmpEngine::responseAt(std::complex<float> z) const
 
 // ---- per-sample chain ------------------------------------------------------
 
-template <class Lanes>
-AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode)
+template <platform::VectorLevel Level, AmpEngine::ChannelPath Path, int Tube, class Lanes>
+constexpr AmpEngine::AmpRunner<Lanes> AmpEngine::runnerBuild()
 {
+    if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx512)
+        return &AmpEngine::runAmpAvx512<Path, Tube>;
+    else if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx2)
+        return &AmpEngine::runAmpAvx2<Path, Tube>;
+    else
+        return &AmpEngine::runAmp<Path, Tube, Lanes>;
+}
+
+template <platform::VectorLevel Level, class Lanes>
+AmpEngine::AmpRunner<Lanes> AmpEngine::runnerTable(int path, int tubeMode)
+{
+    using P = ChannelPath;
     static constexpr AmpRunner<Lanes> runners[4][3] = {
-        {&AmpEngine::runAmp<ChannelPath::Bypass, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Bypass, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Bypass, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Clean, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Clean, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Clean, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Drive1994, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive1994, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Drive1994, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Drive2000, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive2000, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Drive2000, 2, Lanes>},
+        {runnerBuild<Level, P::Bypass, 0, Lanes>(), runnerBuild<Level, P::Bypass, 1, Lanes>(),
+         runnerBuild<Level, P::Bypass, 2, Lanes>()},
+        {runnerBuild<Level, P::Clean, 0, Lanes>(), runnerBuild<Level, P::Clean, 1, Lanes>(),
+         runnerBuild<Level, P::Clean, 2, Lanes>()},
+        {runnerBuild<Level, P::Drive1994, 0, Lanes>(), runnerBuild<Level, P::Drive1994, 1, Lanes>(),
+         runnerBuild<Level, P::Drive1994, 2, Lanes>()},
+        {runnerBuild<Level, P::Drive2000, 0, Lanes>(), runnerBuild<Level, P::Drive2000, 1, Lanes>(),
+         runnerBuild<Level, P::Drive2000, 2, Lanes>()},
     };
     return runners[path][tubeMode];
+}
+
+template <class Lanes>
+AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode) const
+{
+    switch (vectorLevel_) {
+    case platform::VectorLevel::Avx512:
+        return runnerTable<platform::VectorLevel::Avx512, Lanes>(path, tubeMode);
+    case platform::VectorLevel::Avx2:
+        return runnerTable<platform::VectorLevel::Avx2, Lanes>(path, tubeMode);
+    case platform::VectorLevel::Sse2:
+        break;
+    }
+    return runnerTable<platform::VectorLevel::Sse2, Lanes>(path, tubeMode);
+}
+
+void AmpEngine::setVectorLevel(platform::VectorLevel level)
+{
+    vectorLevel_ = std::min(level, platform::vectorLevel());
+    selectAmpRunner();
 }
 
 void AmpEngine::selectAmpRunner()
@@ -372,7 +406,7 @@ LaneValue<Lanes> AmpEngine::tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<L
 // The channel paths as groups of stages for the pipelined runner (amp/StagePipeline.h):
 // each group holds at most one long feedback loop (op-amp, half of the flavour stage, tube).
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
-void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
+__attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
 {
     using V = LaneValue<Lanes>;
     constexpr bool preEq = Tube == 1;
@@ -419,6 +453,21 @@ void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
             runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot);
     }
     followDisplays<Path, Tube>(trace, count, lanes);
+}
+
+// The whole chain, and everything it calls, compiled into one function with the wider
+// instruction set enabled.
+template <AmpEngine::ChannelPath Path, int Tube>
+__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(DoublePair* samples, int count, BothChannels lanes)
+{
+    runAmp<Path, Tube, BothChannels>(samples, count, lanes);
+}
+
+template <AmpEngine::ChannelPath Path, int Tube>
+__attribute__((target("avx2,avx512f,avx512vl,avx512dq"), flatten)) void
+AmpEngine::runAmpAvx512(DoublePair* samples, int count, BothChannels lanes)
+{
+    runAmp<Path, Tube, BothChannels>(samples, count, lanes);
 }
 
 // The displays in sample order, channel by channel: the preamp bias follows the
@@ -488,36 +537,28 @@ void AmpEngine::beginSample(SampleFrame& frame)
 }
 
 template <class Lanes>
-LaneValue<Lanes> AmpEngine::amplify(LaneValue<Lanes> in, Lanes lanes)
+void AmpEngine::amplify(LaneValue<Lanes>* values, int count, Lanes lanes)
 {
     using V = LaneValue<Lanes>;
     const int os = oversampling();
-    const AmpRunner<Lanes> runner = runnerFor(lanes);
-    V subSamples[16];
-    if (settings_.enabled) {
-        if (os == 0) {
-            V sample = in;
-            (this->*runner)(&sample, 1, lanes);
-            return sample;
-        }
-        if (os == 1) {
-            upsampler4_.upsample4(in, subSamples, lanes);
-            (this->*runner)(subSamples, 4, lanes);
-            return downsampler4_.downsample4(subSamples, lanes);
-        }
-        upsampler16_.upsample16(in, subSamples, lanes);
-        (this->*runner)(subSamples, 16, lanes);
-        return downsampler16_.downsample16(subSamples, lanes);
+    const int factor = oversamplingFactor(os);
+    V subSamples[kMaxSubSamples];
+    V* const block = os == 0 ? values : subSamples;
+    for (int i = 0; i < count && os != 0; ++i) {
+        if (os == 1)
+            upsampler4_.upsample4(values[i], subSamples + 4 * i, lanes);
+        else
+            upsampler16_.upsample16(values[i], subSamples + 16 * i, lanes);
     }
     // Switched off, the signal still passes the oversampling filter pair.
-    if (os == 0)
-        return in;
-    if (os == 1) {
-        upsampler4_.upsample4(in, subSamples, lanes);
-        return downsampler4_.downsample4(subSamples, lanes);
+    if (settings_.enabled)
+        (this->*runnerFor(lanes))(block, count * factor, lanes);
+    for (int i = 0; i < count && os != 0; ++i) {
+        if (os == 1)
+            values[i] = downsampler4_.downsample4(subSamples + 4 * i, lanes);
+        else
+            values[i] = downsampler16_.downsample16(subSamples + 16 * i, lanes);
     }
-    upsampler16_.upsample16(in, subSamples, lanes);
-    return downsampler16_.downsample16(subSamples, lanes);
 }
 
 void AmpEngine::endSample(SampleFrame& frame)
@@ -535,23 +576,38 @@ void AmpEngine::endSample(SampleFrame& frame)
     publishSnapshot();
 }
 
-void AmpEngine::processSample(SampleFrame& frame)
+void AmpEngine::processSamples(SampleFrame* frames, int count)
 {
-    beginSample(frame);
-    frame.out = amplify(frame.in, OneChannel{frame.channel});
-    endSample(frame);
+    double values[kMaxRun];
+    for (int i = 0; i < count; ++i) {
+        beginSample(frames[i]);
+        values[i] = frames[i].in;
+    }
+    amplify(values, count, OneChannel{frames[0].channel});
+    for (int i = 0; i < count; ++i) {
+        frames[i].out = values[i];
+        endSample(frames[i]);
+    }
 }
 
-void AmpEngine::processStereo(SampleFrame& left, SampleFrame& right)
+void AmpEngine::processStereo(SampleFrame* left, SampleFrame* right, int count)
 {
-    // The dither seeds are drawn left then right, as two processSample calls do.
-    beginSample(left);
-    beginSample(right);
-    const DoublePair out = amplify(DoublePair{left.in, right.in}, BothChannels{});
-    left.out = out[0];
-    right.out = out[1];
-    endSample(left);
-    endSample(right);
+    DoublePair values[kMaxRun];
+    for (int i = 0; i < count; ++i) {
+        beginSample(left[i]);
+        beginSample(right[i]);
+        values[i] = DoublePair{left[i].in, right[i].in};
+    }
+    amplify(values, count, BothChannels{});
+    for (int i = 0; i < count; ++i) {
+        left[i].out = values[i][0];
+        right[i].out = values[i][1];
+        endSample(left[i]);
+        endSample(right[i]);
+    }
 }
+
+template void AmpEngine::amplify<OneChannel>(double*, int, OneChannel);
+template void AmpEngine::amplify<BothChannels>(DoublePair*, int, BothChannels);
 
 } // namespace brimtone
