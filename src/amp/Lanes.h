@@ -162,12 +162,19 @@ inline IndexPair truncateToIndex(DoublePair f, DoublePair& fraction)
     return {static_cast<int>(both), static_cast<int>(both >> 32)};
 }
 
-inline int atMostIndex(int i, int limit) { return i < limit ? i : limit; }
-inline IndexPair atMostIndex(IndexPair i, int limit) { return {atMostIndex(i.first, limit), atMostIndex(i.second, limit)}; }
-
-// table[i] in each lane.
-inline double gather(const double* table, int i) { return table[i]; }
-inline DoublePair gather(const double* table, IndexPair i) { return DoublePair{table[i.first], table[i.second]}; }
+// table[i] and table[i + 1] in each lane, read together (table[i + 1] must exist).
+inline void gatherAdjacent(const double* table, int i, double& at, double& next)
+{
+    at = table[i];
+    next = table[i + 1];
+}
+inline void gatherAdjacent(const double* table, IndexPair i, DoublePair& at, DoublePair& next)
+{
+    const __m128d first = _mm_loadu_pd(table + i.first);
+    const __m128d second = _mm_loadu_pd(table + i.second);
+    at = _mm_unpacklo_pd(first, second);
+    next = _mm_unpackhi_pd(first, second);
+}
 
 // ---- per-channel work --------------------------------------------------------------------
 

@@ -71,9 +71,11 @@ public:
         return {x_[0][channel], x_[1][channel], x_[2][channel], x_[3][channel]};
     }
 
-    // Grid voltages the current table covers; inputs outside read its end entries.
+    // Grid voltages the current table covers; inputs outside read its end entries. The
+    // table's kTableSize entries are followed by a copy of the last one, so that an entry
+    // and its successor are always read together.
     VoltageRange tableRange() const { return {lo_, hi_}; }
-    const std::array<CurrentPair, kTableSize>& currentTable() const { return table_; }
+    const std::array<CurrentPair, kTableSize + 1>& currentTable() const { return table_; }
 
 private:
     // Input columns and output rows of the circuit.
@@ -133,7 +135,7 @@ private:
         const auto i = truncateToIndex(f, phi);
         V aGrid, aPlate, bGrid, bPlate;
         entries(i, aGrid, aPlate);
-        // The next entry matters only with a fraction, so never past the last one.
+        // At the last entry the fraction is 0 and its copy goes unused.
         entries(nextIndex(i), bGrid, bPlate);
         const V rest = broadcast<V>(1.0) - phi;
         const auto exact = phi <= broadcast<V>(1e-10);
@@ -141,8 +143,8 @@ private:
         plate = select(exact, aPlate, rest * aPlate + phi * bPlate);
     }
 
-    static int nextIndex(int k) { return atMostIndex(k, kTableSize - 2) + 1; }
-    static IndexPair nextIndex(IndexPair k) { return {nextIndex(k.first), nextIndex(k.second)}; }
+    static int nextIndex(int k) { return k + 1; }
+    static IndexPair nextIndex(IndexPair k) { return {k.first + 1, k.second + 1}; }
 
     void entries(int k, double& grid, double& plate) const
     {
@@ -162,7 +164,7 @@ private:
     void buildCurrentTable();
 
     Circuit continuous_;
-    std::array<CurrentPair, kTableSize> table_{};
+    std::array<CurrentPair, kTableSize + 1> table_{};
     Circuit discrete_;
     SampleCircuit sampleCircuit_;
     LaneState<4> x_{}; // one lane per channel
