@@ -411,6 +411,12 @@ __attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int c
     using V = LaneValue<Lanes>;
     constexpr bool preEq = Tube == 1;
     BlockTrace<V> trace;
+    trace.preampBiasMeter = meters_.preampBias;
+    trace.powerBiasMeter = meters_.powerBias;
+    const auto displays = [&](V v) {
+        followDisplays<Path, Tube>(trace, lanes);
+        return v;
+    };
     // The output compensation gain, and the tube slot after the channel unless it runs
     // before the tonestack (with Pre-EQ in Bypass it does not run at all).
     const auto gain = [&](V v) { return v * outputGain_; };
@@ -419,16 +425,16 @@ __attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int c
 
     if constexpr (Path == ChannelPath::Bypass) {
         if constexpr (preEq)
-            runPipelined(samples, count, gain);
+            runPipelined(samples, count, gain, displays);
         else
-            runPipelined(samples, count, gain, slot);
+            runPipelined(samples, count, gain, slot, displays);
     } else if constexpr (Path == ChannelPath::Clean) {
         const auto tone = [&](V v) { return cleanLevelAmp_.process(tonestack_.process(v, lanes), lanes); };
         const auto output = [&](V v) { return gain(cleanOutputFilter_.process(v, lanes)); };
         if constexpr (preEq)
-            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output);
+            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output, displays);
         else
-            runPipelined(samples, count, input, tone, output, slot);
+            runPipelined(samples, count, input, tone, output, slot, displays);
     } else {
         const auto preamp = [&](V u) { return drivePreamp_.process(input(u), lanes); };
         // The flavour stage in its two halves: its bias loop is the longest feedback loop of
@@ -448,11 +454,12 @@ __attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int c
         const auto tone = [&](V v) { return gain(driveOutputFilter_.process(tonestack_.process(v, lanes), lanes)); };
         if constexpr (preEq)
             runPipelined(samples, count, preamp, flavor, flavorBias,
-                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone);
+                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone, displays);
         else
-            runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot);
+            runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot, displays);
     }
-    followDisplays<Path, Tube>(trace, count, lanes);
+    meters_.preampBias = trace.preampBiasMeter;
+    meters_.powerBias = trace.powerBiasMeter;
 }
 
 // The whole chain, and everything it calls, compiled into one function with the wider
@@ -470,31 +477,28 @@ AmpEngine::runAmpAvx512(DoublePair* samples, int count, BothChannels lanes)
     runAmp<Path, Tube, BothChannels>(samples, count, lanes);
 }
 
-// The displays in sample order, channel by channel: the preamp bias follows the
-// flavour stage's bias state (and decays while Clean runs), the power bias the
-// tube slot's, and the XY capture takes the slot's pairs.
+// The displays for the next sample of the trace, channel by channel: the preamp bias
+// follows the flavour stage's bias state (and decays while Clean runs), the power bias
+// the tube slot's, and the XY capture takes the slot's pair.
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
-void AmpEngine::followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes)
+void AmpEngine::followDisplays(BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes)
 {
     constexpr bool driveChannel = Path == ChannelPath::Drive1994 || Path == ChannelPath::Drive2000;
     constexpr bool slotRuns = Path != ChannelPath::Bypass || Tube != 1;
     const double k = biasCoeff_;
-    double preampBias = meters_.preampBias;
-    double powerBias = meters_.powerBias;
-    for (int i = 0; i < count; ++i) {
-        forEachChannel(lanes, [&](int lane, int channel) {
-            if constexpr (driveChannel)
-                preampBias += (laneOf(trace.preampBias[i], lane) - preampBias) * k;
-            else if constexpr (Path == ChannelPath::Clean)
-                preampBias -= preampBias * k;
-            if constexpr (slotRuns) {
-                capture_.capturePoint(laneOf(trace.tubeIn[i], lane), laneOf(trace.tubeOut[i], lane), channel);
-                powerBias += (laneOf(trace.powerBias[i], lane) - powerBias) * k;
-            }
-        });
-    }
-    meters_.preampBias = preampBias;
-    meters_.powerBias = powerBias;
+    const int i = trace.displayCount++;
+    double& preampBias = trace.preampBiasMeter;
+    double& powerBias = trace.powerBiasMeter;
+    forEachChannel(lanes, [&](int lane, int channel) {
+        if constexpr (driveChannel)
+            preampBias += (laneOf(trace.preampBias[i], lane) - preampBias) * k;
+        else if constexpr (Path == ChannelPath::Clean)
+            preampBias -= preampBias * k;
+        if constexpr (slotRuns) {
+            capture_.capturePoint(laneOf(trace.tubeIn[i], lane), laneOf(trace.tubeOut[i], lane), channel);
+            powerBias += (laneOf(trace.powerBias[i], lane) - powerBias) * k;
+        }
+    });
 }
 
 void AmpEngine::processPost(SampleFrame& frame)

@@ -183,9 +183,10 @@ private:
     void runAmpAvx2(DoublePair* samples, int count, BothChannels lanes);
     template <ChannelPath Path, int Tube>
     void runAmpAvx512(DoublePair* samples, int count, BothChannels lanes);
-    // What the displays follow during one block of sub-samples, recorded in sample order
-    // by the amplifier loop and handed to the meters and the XY capture after it, so that
-    // the loop itself carries no display work.
+    // What the displays follow during one block of sub-samples: recorded in sample order by
+    // the stages' groups of the pipeline and taken, a few samples later, by its last group,
+    // which feeds the bias meters and the XY capture. The meters' smoothing loops so run
+    // alongside the amplifier's loops rather than after them.
     static constexpr int kMaxSubSamples = 16 * kMaxRun;
     template <class V>
     struct BlockTrace {
@@ -195,11 +196,14 @@ private:
         V powerBias[kMaxSubSamples];
         int preampCount = 0;
         int tubeCount = 0;
+        int displayCount = 0;
+        double preampBiasMeter = 0.0;
+        double powerBiasMeter = 0.0;
     };
     template <int Tube, class Lanes>
     LaneValue<Lanes> tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
     template <ChannelPath Path, int Tube, class Lanes>
-    void followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes);
+    void followDisplays(BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
     // The runner of a channel path (0 Bypass .. 3 Drive2000) and tube mode, in the build
     // for the processor's vector level (the one-channel runners have only the plain build).
     template <class Lanes>
