@@ -406,7 +406,20 @@ LaneValue<Lanes> AmpEngine::tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<L
 // The channel paths as groups of stages for the pipelined runner (amp/StagePipeline.h):
 // each group holds at most one long feedback loop (op-amp, half of the flavour stage, tube).
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
-__attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
+__attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* values, int count, Lanes lanes)
+{
+    if (oversampling() == 0) {
+        runChain<Path, Tube>(values, count, lanes);
+        return;
+    }
+    LaneValue<Lanes> subSamples[kMaxSubSamples];
+    upsampleRun(values, count, subSamples, lanes);
+    runChain<Path, Tube>(subSamples, count * oversamplingFactor(oversampling()), lanes);
+    downsampleRun(subSamples, count, values, lanes);
+}
+
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
+inline void AmpEngine::runChain(LaneValue<Lanes>* samples, int count, Lanes lanes)
 {
     using V = LaneValue<Lanes>;
     constexpr bool preEq = Tube == 1;
@@ -465,16 +478,16 @@ __attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* samples, int c
 // The whole chain, and everything it calls, compiled into one function with the wider
 // instruction set enabled.
 template <AmpEngine::ChannelPath Path, int Tube>
-__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(DoublePair* samples, int count, BothChannels lanes)
+__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(DoublePair* values, int count, BothChannels lanes)
 {
-    runAmp<Path, Tube, BothChannels>(samples, count, lanes);
+    runAmp<Path, Tube, BothChannels>(values, count, lanes);
 }
 
 template <AmpEngine::ChannelPath Path, int Tube>
 __attribute__((target("avx2,avx512f,avx512vl,avx512dq"), flatten)) void
-AmpEngine::runAmpAvx512(DoublePair* samples, int count, BothChannels lanes)
+AmpEngine::runAmpAvx512(DoublePair* values, int count, BothChannels lanes)
 {
-    runAmp<Path, Tube, BothChannels>(samples, count, lanes);
+    runAmp<Path, Tube, BothChannels>(values, count, lanes);
 }
 
 // The displays for the next sample of the trace, channel by channel: the preamp bias
@@ -541,28 +554,40 @@ void AmpEngine::beginSample(SampleFrame& frame)
 }
 
 template <class Lanes>
-void AmpEngine::amplify(LaneValue<Lanes>* values, int count, Lanes lanes)
+inline void AmpEngine::upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes)
 {
-    using V = LaneValue<Lanes>;
-    const int os = oversampling();
-    const int factor = oversamplingFactor(os);
-    V subSamples[kMaxSubSamples];
-    V* const block = os == 0 ? values : subSamples;
-    for (int i = 0; i < count && os != 0; ++i) {
-        if (os == 1)
+    for (int i = 0; i < count; ++i) {
+        if (oversampling() == 1)
             upsampler4_.upsample4(values[i], subSamples + 4 * i, lanes);
         else
             upsampler16_.upsample16(values[i], subSamples + 16 * i, lanes);
     }
-    // Switched off, the signal still passes the oversampling filter pair.
-    if (settings_.enabled)
-        (this->*runnerFor(lanes))(block, count * factor, lanes);
-    for (int i = 0; i < count && os != 0; ++i) {
-        if (os == 1)
+}
+
+template <class Lanes>
+inline void AmpEngine::downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes)
+{
+    for (int i = 0; i < count; ++i) {
+        if (oversampling() == 1)
             values[i] = downsampler4_.downsample4(subSamples + 4 * i, lanes);
         else
             values[i] = downsampler16_.downsample16(subSamples + 16 * i, lanes);
     }
+}
+
+template <class Lanes>
+void AmpEngine::amplify(LaneValue<Lanes>* values, int count, Lanes lanes)
+{
+    if (settings_.enabled) {
+        (this->*runnerFor(lanes))(values, count, lanes);
+        return;
+    }
+    // Switched off, the signal still passes the oversampling filter pair.
+    if (oversampling() == 0)
+        return;
+    LaneValue<Lanes> subSamples[kMaxSubSamples];
+    upsampleRun(values, count, subSamples, lanes);
+    downsampleRun(subSamples, count, values, lanes);
 }
 
 void AmpEngine::endSample(SampleFrame& frame)

@@ -172,9 +172,19 @@ private:
     // lane selectors of amp/Lanes.h).
     enum class ChannelPath { Bypass, Clean, Drive1994, Drive2000 };
     template <class Lanes>
-    using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* values, int count, Lanes lanes);
+    // A run of host samples in place: up-sampled, through the chain, down-sampled.
     template <ChannelPath Path, int Tube, class Lanes>
-    void runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    void runAmp(LaneValue<Lanes>* values, int count, Lanes lanes);
+    // The chain over `count` samples at the amplifier's rate, in place.
+    template <ChannelPath Path, int Tube, class Lanes>
+    void runChain(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    // The oversampling filter pair alone, for a run of host samples: from `values` to the
+    // sub-samples, and back.
+    template <class Lanes>
+    void upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes);
+    template <class Lanes>
+    void downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes);
     // The same two-channel runner compiled for wider instruction sets: the same operations
     // in the same order (no contraction into fused multiply-adds), so the same results,
     // with three-operand instructions that need no register copies, and with AVX-512 twice
