@@ -48,12 +48,16 @@ public:
     {
         const V lo = lanesOf<V>(xMin_);
         const V hi = lanesOf<V>(xMax_);
+        const auto inside = bothOf(x >= lo, x <= hi);
+        // Usually every lane is on the grid, and the continuations need not be computed.
+        if (allOf(inside))
+            return interpolate(x);
         const V inGrid = interpolate(clampToGrid(x));
         // Outside the grid: below xMin the lower line, above xMax (or a NaN) the upper one.
         const V below = (x - xMin_) * slopeBelow_ + broadcast<V>(samples_[0]);
         const V above = (x - xMax_) * slopeAbove_ + broadcast<V>(samples_[count_ - 1]);
         const V outside = select(x <= hi, below, above);
-        return select(bothOf(x >= lo, x <= hi), inGrid, outside);
+        return select(inside, inGrid, outside);
     }
 
     // x limited to the grid first: no extrapolation.

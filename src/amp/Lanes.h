@@ -101,8 +101,8 @@ inline DoublePair broadcast<DoublePair>(double value) { return DoublePair{value,
 inline double select(bool mask, double a, double b) { return mask ? a : b; }
 inline DoublePair select(PairMask mask, DoublePair a, DoublePair b)
 {
-    const __m128d m = reinterpret_cast<__m128d>(mask);
-    return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b));
+    // The compiler picks the instructions: a blend where the instruction set has one.
+    return mask ? a : b;
 }
 
 inline bool bothOf(bool a, bool b) { return a && b; }
