@@ -241,23 +241,24 @@ def write_sources(root):
         h.write("#pragma once\n\n" + note + "//\n"
                 "// Stored device curves of the preamp flavour stages on evenly spaced grids, with\n"
                 "// the CurveTable that reads each (linear interpolation, linear continuation by\n"
-                "// the end slopes).\n\n"
+                "// the end slopes). Each array ends with a copy of its last point, which\n"
+                "// CurveTable reads together with a point's successor.\n\n"
                 "#include \"amp/CurveTable.h\"\n\n"
                 "namespace brimtone::tables {\n")
         for c in CURVES:
             h.write(f"\n// {c.comment}\n"
-                    f"extern const double {c.name}[{c.count}];\n"
+                    f"extern const double {c.name}[{c.count + 1}];\n"
                     f"inline constexpr CurveTable {c.name}Curve({c.name}, {c.ppu_literal}, "
                     f"{c.x_min!r}, {c.x_max!r},\n    {c.slope_above!r}, {c.slope_below!r}, {c.count});\n")
         h.write("\n} // namespace brimtone::tables\n")
     with open(source, "w") as s:
         s.write(note + "\n#include \"amp/tables/FlavorCurves.h\"\n\nnamespace brimtone::tables {\n")
         for c in CURVES:
-            s.write(f"\nconst double {c.name}[{c.count}] = {{\n")
+            s.write(f"\nconst double {c.name}[{c.count + 1}] = {{\n")
             values = [repr(float(v)) for v in c.table]
             for i in range(0, len(values), 4):
                 s.write("    " + ", ".join(values[i:i + 4]) + ",\n")
-            s.write("};\n")
+            s.write(f"    {values[-1]}, // the last point again\n}};\n")
         s.write("\n} // namespace brimtone::tables\n")
 
 

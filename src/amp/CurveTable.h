@@ -2,12 +2,28 @@
 
 #include "amp/Lanes.h"
 
+#include <array>
+#include <cstddef>
+
 namespace brimtone {
+
+// The sample array of a computed curve of `Points` grid points, with room for the copy of
+// the last point.
+template <int Points>
+using CurveSamples = std::array<double, Points + 1>;
+
+// Writes the copy of the last point once a computed curve's points are in place.
+template <std::size_t N>
+void repeatLastPoint(std::array<double, N>& samples)
+{
+    samples[N - 1] = samples[N - 2];
+}
 
 // A sampled function y(x) on an evenly spaced grid from xMin to xMax, read by linear
 // interpolation and continued outside the grid by straight lines with the end slopes.
 // The samples are static data or an array inside the owning stage; the table never
-// owns them.
+// owns them. Past the last grid point the array holds a copy of it, so that a point and
+// its successor are always read together, in one load per lane.
 class CurveTable {
 public:
     constexpr CurveTable() = default;
@@ -32,12 +48,16 @@ public:
     {
         const V lo = lanesOf<V>(xMin_);
         const V hi = lanesOf<V>(xMax_);
+        const auto inside = bothOf(x >= lo, x <= hi);
+        // Usually every lane is on the grid, and the continuations need not be computed.
+        if (allOf(inside))
+            return interpolate(x);
         const V inGrid = interpolate(clampToGrid(x));
         // Outside the grid: below xMin the lower line, above xMax (or a NaN) the upper one.
         const V below = (x - xMin_) * slopeBelow_ + broadcast<V>(samples_[0]);
         const V above = (x - xMax_) * slopeAbove_ + broadcast<V>(samples_[count_ - 1]);
         const V outside = select(x <= hi, below, above);
-        return select(bothOf(x >= lo, x <= hi), inGrid, outside);
+        return select(inside, inGrid, outside);
     }
 
     // x limited to the grid first: no extrapolation.
@@ -77,9 +97,10 @@ private:
         const V f = (x - xMin_) * pointsPerUnit_;
         V phi;
         const auto i = truncateToIndex(f, phi);
-        const V lower = gather(samples_, i);
-        // The upper point matters only with a fraction, so never past the last sample.
-        const V upper = gather(samples_ + 1, atMostIndex(i, count_ - 2));
+        // At the last point the fraction is 0 and the upper point (its copy) goes unused.
+        V lower;
+        V upper;
+        gatherAdjacent(samples_, i, lower, upper);
         return select(phi <= broadcast<V>(1e-10), lower, lower + (upper - lower) * phi);
     }
 

@@ -66,6 +66,7 @@ void FlavorBias::buildCurrentCurve()
         }
         samples_[static_cast<std::size_t>(i)] = current;
     }
+    repeatLastPoint(samples_);
     current_.setSlopesFromSamples();
 }
 

@@ -43,7 +43,7 @@ private:
 
     void buildCurrentCurve();
 
-    std::array<double, kCurvePoints> samples_{};
+    CurveSamples<kCurvePoints> samples_{};
     CurveTable current_;
     Coefficient a_;
     Coefficient b_;

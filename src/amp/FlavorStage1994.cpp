@@ -32,9 +32,9 @@ constexpr double kTransferWidth = 1e-6;
 
 // For each input V the clipped voltage x with x + R·Is·(exp(x/Vt) − exp(−x/Vt)) = V, by
 // Newton's method from the previous point's solution.
-std::array<double, kClipperPoints> computeClipperSamples()
+CurveSamples<kClipperPoints> computeClipperSamples()
 {
-    std::array<double, kClipperPoints> samples{};
+    CurveSamples<kClipperPoints> samples{};
     double x = 0.0;
     for (int i = 0; i < kClipperPoints; ++i) {
         const double V = i * kClipperMax / 3000.0;
@@ -47,14 +47,15 @@ std::array<double, kClipperPoints> computeClipperSamples()
         }
         samples[static_cast<std::size_t>(i)] = x;
     }
+    repeatLastPoint(samples);
     return samples;
 }
 
 // Computed once, by the first caller; the initialisation of a function-local static is
 // thread-safe, so instances constructed on several threads at once share one result.
-const std::array<double, kClipperPoints>& clipperSamples()
+const CurveSamples<kClipperPoints>& clipperSamples()
 {
-    static const std::array<double, kClipperPoints> samples = computeClipperSamples();
+    static const CurveSamples<kClipperPoints> samples = computeClipperSamples();
     return samples;
 }
 
@@ -113,6 +114,7 @@ void FlavorStage1994::buildTransfer()
         transferSamples_[static_cast<std::size_t>(i)] =
             bisectRoot(f, kSolveLow, kSolveHigh, kTransferResidual, kTransferWidth);
     }
+    repeatLastPoint(transferSamples_);
     transfer_.setSlopesFromSamples();
 }
 

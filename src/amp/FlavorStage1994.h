@@ -81,7 +81,7 @@ private:
     CurveTable device_;   // U1, stored
     CurveTable clipper_;  // U3, shared by all instances
     CurveTable transfer_; // U4, computed
-    std::array<double, kTransferPoints> transferSamples_{};
+    CurveSamples<kTransferPoints> transferSamples_{};
     FlavorBias bias_;     // with U2
 
     double loadInput_ = 0.0;  // −250·g

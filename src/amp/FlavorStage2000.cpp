@@ -110,6 +110,7 @@ void FlavorStage2000::buildLeadClipper(double g)
         leadClipperSamples_[static_cast<std::size_t>(i)] =
             bisectRoot(f, kSolveLow, kSolveHigh, kClipperResidual, kClipperWidth);
     }
+    repeatLastPoint(leadClipperSamples_);
     leadClipper_.setSlopesFromSamples();
 }
 

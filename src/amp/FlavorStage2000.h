@@ -104,7 +104,7 @@ private:
     CurveTable transfer_;    // T1, stored
     CurveTable leadClipper_; // T3, computed
     CurveTable clipNetwork_; // T4, stored
-    std::array<double, kLeadClipperPoints> leadClipperSamples_{};
+    CurveSamples<kLeadClipperPoints> leadClipperSamples_{};
     FlavorBias bias_;        // with T2
 
     double T_ = -1.0;

@@ -101,8 +101,8 @@ inline DoublePair broadcast<DoublePair>(double value) { return DoublePair{value,
 inline double select(bool mask, double a, double b) { return mask ? a : b; }
 inline DoublePair select(PairMask mask, DoublePair a, DoublePair b)
 {
-    const __m128d m = reinterpret_cast<__m128d>(mask);
-    return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b));
+    // The compiler picks the instructions: a blend where the instruction set has one.
+    return mask ? a : b;
 }
 
 inline bool bothOf(bool a, bool b) { return a && b; }
@@ -162,12 +162,19 @@ inline IndexPair truncateToIndex(DoublePair f, DoublePair& fraction)
     return {static_cast<int>(both), static_cast<int>(both >> 32)};
 }
 
-inline int atMostIndex(int i, int limit) { return i < limit ? i : limit; }
-inline IndexPair atMostIndex(IndexPair i, int limit) { return {atMostIndex(i.first, limit), atMostIndex(i.second, limit)}; }
-
-// table[i] in each lane.
-inline double gather(const double* table, int i) { return table[i]; }
-inline DoublePair gather(const double* table, IndexPair i) { return DoublePair{table[i.first], table[i.second]}; }
+// table[i] and table[i + 1] in each lane, read together (table[i + 1] must exist).
+inline void gatherAdjacent(const double* table, int i, double& at, double& next)
+{
+    at = table[i];
+    next = table[i + 1];
+}
+inline void gatherAdjacent(const double* table, IndexPair i, DoublePair& at, DoublePair& next)
+{
+    const __m128d first = _mm_loadu_pd(table + i.first);
+    const __m128d second = _mm_loadu_pd(table + i.second);
+    at = _mm_unpacklo_pd(first, second);
+    next = _mm_unpackhi_pd(first, second);
+}
 
 // ---- per-channel work --------------------------------------------------------------------
 

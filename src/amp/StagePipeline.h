@@ -23,13 +23,14 @@ namespace brimtone {
 
 namespace detail {
 
-// Group g on sample step − g, where that sample exists; the groups from the last to the first.
-template <class V, class Groups, std::size_t... Reversed>
+// Group g on sample step − g, the groups from the last to the first. Near the ends of the
+// block (Checked) some of those samples do not exist and their groups are skipped.
+template <bool Checked, class V, class Groups, std::size_t... Reversed>
 inline void runStep(V* samples, int step, int count, const Groups& groups, std::index_sequence<Reversed...>)
 {
     constexpr std::size_t last = sizeof...(Reversed) - 1;
     const auto run = [&](int index, const auto& group) {
-        if (static_cast<unsigned>(index) < static_cast<unsigned>(count))
+        if (!Checked || static_cast<unsigned>(index) < static_cast<unsigned>(count))
             samples[index] = group(samples[index]);
     };
     (run(step - static_cast<int>(last - Reversed), std::get<last - Reversed>(groups)), ...);
@@ -42,8 +43,19 @@ inline void runPipelined(V* samples, int count, const Groups&... groups)
 {
     constexpr int depth = static_cast<int>(sizeof...(Groups));
     const auto chain = std::tie(groups...);
-    for (int step = 0; step < count + depth - 1; ++step)
-        detail::runStep(samples, step, count, chain, std::index_sequence_for<Groups...>{});
+    constexpr auto order = std::index_sequence_for<Groups...>{};
+    const int steps = count + depth - 1;
+    int step = 0;
+    if (count >= depth) {
+        // Filling the pipeline, then running it full.
+        for (; step < depth - 1; ++step)
+            detail::runStep<true>(samples, step, count, chain, order);
+        for (; step < count; ++step)
+            detail::runStep<false>(samples, step, count, chain, order);
+    }
+    // Draining it (or, for a short block, the whole run).
+    for (; step < steps; ++step)
+        detail::runStep<true>(samples, step, count, chain, order);
 }
 
 } // namespace brimtone

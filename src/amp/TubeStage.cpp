@@ -189,6 +189,7 @@ void TubeStage::buildCurrentTable()
         }
         table_[static_cast<std::size_t>(k)] = {t.ig, t.ip};
     }
+    table_[kTableSize] = table_[kTableSize - 1];
 }
 
 } // namespace brimtone

@@ -4,6 +4,8 @@
 #include "amp/StateSpace.h"
 
 #include <array>
+#include <bit>
+#include <utility>
 
 namespace brimtone {
 
@@ -50,14 +52,37 @@ public:
         const SampleCircuit& k = sampleCircuit_;
         V ig;
         V ip;
-        currentsAt(linearPart(k.gridVoltage, x, u), ig, ip);
-        const V y = sumRow(k.output, x, u, ig, ip);
-        std::array<V, 4> next;
-        for (std::size_t r = 0; r < 4; ++r)
-            next[r] = sumRow(k.next[r], x, u, ig, ip);
+        currentsAt(sumRow<kGridVoltageTerms>(k.gridVoltage, x, u, V{}, V{}), ig, ip);
+        const V y = sumRow<kOutputTerms>(k.output, x, u, ig, ip);
+        const std::array<V, 4> next = {sumRow<kNextTerms[0]>(k.next[0], x, u, ig, ip),
+                                       sumRow<kNextTerms[1]>(k.next[1], x, u, ig, ip),
+                                       sumRow<kNextTerms[2]>(k.next[2], x, u, ig, ip),
+                                       sumRow<kNextTerms[3]>(k.next[3], x, u, ig, ip)};
         storeState(x_, next, lanes);
         return y;
     }
+
+    // The terms of a row of the discrete system, one bit each, in their summing order: the
+    // four states, the signal, the supply, the grid and the plate current.
+    static constexpr unsigned kState0Term = 0x01;
+    static constexpr unsigned kState1Term = 0x02;
+    static constexpr unsigned kState2Term = 0x04;
+    static constexpr unsigned kState3Term = 0x08;
+    static constexpr unsigned kStateTerms = 0x0f;
+    static constexpr unsigned kSignalTerm = 0x10;
+    static constexpr unsigned kSupplyTerm = 0x20;
+    static constexpr unsigned kGridCurrentTerm = 0x40;
+    static constexpr unsigned kPlateCurrentTerm = 0x80;
+    // The terms each row sums. The plate network (states 1 to 3) sees neither the coupling
+    // state 0 nor the signal nor the grid current, and only states 0 and 3 see each other:
+    // those coefficients are exactly zero at every period and position, so their products
+    // add nothing and are skipped. The grid voltage is read before the currents are known.
+    static constexpr unsigned kGridVoltageTerms = kStateTerms | kSignalTerm | kSupplyTerm;
+    static constexpr unsigned kPlateNetworkTerms = kState1Term | kState2Term | kSupplyTerm | kPlateCurrentTerm;
+    static constexpr unsigned kOutputTerms = kPlateNetworkTerms;
+    static constexpr unsigned kAllTerms = 0xff;
+    static constexpr std::array<unsigned, 4> kNextTerms = {kAllTerms, kPlateNetworkTerms, kPlateNetworkTerms,
+                                                           kPlateNetworkTerms | kState3Term};
 
     // First state value of one channel, or of both (the power bias display).
     double biasState(int channel) const { return x_[0][channel]; }
@@ -71,9 +96,11 @@ public:
         return {x_[0][channel], x_[1][channel], x_[2][channel], x_[3][channel]};
     }
 
-    // Grid voltages the current table covers; inputs outside read its end entries.
+    // Grid voltages the current table covers; inputs outside read its end entries. The
+    // table's kTableSize entries are followed by a copy of the last one, so that an entry
+    // and its successor are always read together.
     VoltageRange tableRange() const { return {lo_, hi_}; }
-    const std::array<CurrentPair, kTableSize>& currentTable() const { return table_; }
+    const std::array<CurrentPair, kTableSize + 1>& currentTable() const { return table_; }
 
 private:
     // Input columns and output rows of the circuit.
@@ -109,17 +136,32 @@ private:
         Coefficient span; // hi − lo
     };
 
-    // The row's terms up to the supply, then with the currents.
-    template <class V>
-    static V linearPart(const SampleRow& row, const std::array<V, 4>& x, V u)
-    {
-        return row.state[0] * x[0] + row.state[1] * x[1] + row.state[2] * x[2] + row.state[3] * x[3] +
-               row.signal * u + row.supply;
-    }
-    template <class V>
+    // The row's products of the chosen terms, summed in order.
+    template <unsigned Terms, class V>
     static V sumRow(const SampleRow& row, const std::array<V, 4>& x, V u, V ig, V ip)
     {
-        return linearPart(row, x, u) + row.gridCurrent * ig + row.plateCurrent * ip;
+        const auto product = [&]<unsigned Term>() -> V {
+            if constexpr (Term < 4)
+                return row.state[Term] * x[Term];
+            else if constexpr (Term == 4)
+                return row.signal * u;
+            else if constexpr (Term == 5)
+                return lanesOf<V>(row.supply);
+            else if constexpr (Term == 6)
+                return row.gridCurrent * ig;
+            else
+                return row.plateCurrent * ip;
+        };
+        constexpr unsigned first = static_cast<unsigned>(std::countr_zero(Terms));
+        V sum = product.template operator()<first>();
+        const auto add = [&]<unsigned Term>() {
+            if constexpr (Term > first && ((Terms >> Term) & 1u) != 0)
+                sum = sum + product.template operator()<Term>();
+        };
+        [&]<unsigned... Term>(std::integer_sequence<unsigned, Term...>) {
+            (add.template operator()<Term>(), ...);
+        }(std::make_integer_sequence<unsigned, 8>{});
+        return sum;
     }
 
     // The table entry for a grid voltage, interpolated; outside [lo, hi] the end entry.
@@ -133,7 +175,7 @@ private:
         const auto i = truncateToIndex(f, phi);
         V aGrid, aPlate, bGrid, bPlate;
         entries(i, aGrid, aPlate);
-        // The next entry matters only with a fraction, so never past the last one.
+        // At the last entry the fraction is 0 and its copy goes unused.
         entries(nextIndex(i), bGrid, bPlate);
         const V rest = broadcast<V>(1.0) - phi;
         const auto exact = phi <= broadcast<V>(1e-10);
@@ -141,8 +183,8 @@ private:
         plate = select(exact, aPlate, rest * aPlate + phi * bPlate);
     }
 
-    static int nextIndex(int k) { return atMostIndex(k, kTableSize - 2) + 1; }
-    static IndexPair nextIndex(IndexPair k) { return {nextIndex(k.first), nextIndex(k.second)}; }
+    static int nextIndex(int k) { return k + 1; }
+    static IndexPair nextIndex(IndexPair k) { return {k.first + 1, k.second + 1}; }
 
     void entries(int k, double& grid, double& plate) const
     {
@@ -162,7 +204,7 @@ private:
     void buildCurrentTable();
 
     Circuit continuous_;
-    std::array<CurrentPair, kTableSize> table_{};
+    std::array<CurrentPair, kTableSize + 1> table_{};
     Circuit discrete_;
     SampleCircuit sampleCircuit_;
     LaneState<4> x_{}; // one lane per channel

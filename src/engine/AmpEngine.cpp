@@ -5,8 +5,10 @@
 #include "engine/TaperTables.h"
 #include "engine/ValueConventions.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 namespace brimtone {
 namespace {
@@ -323,20 +325,52 @@ float AmpEngine::responseAt(std::complex<float> z) const
 
 // ---- per-sample chain ------------------------------------------------------
 
-template <class Lanes>
-AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode)
+template <platform::VectorLevel Level, AmpEngine::ChannelPath Path, int Tube, class Lanes>
+constexpr AmpEngine::AmpRunner<Lanes> AmpEngine::runnerBuild()
 {
+    if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx512)
+        return &AmpEngine::runAmpAvx512<Path, Tube>;
+    else if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx2)
+        return &AmpEngine::runAmpAvx2<Path, Tube>;
+    else
+        return &AmpEngine::runAmp<Path, Tube, Lanes>;
+}
+
+template <platform::VectorLevel Level, class Lanes>
+AmpEngine::AmpRunner<Lanes> AmpEngine::runnerTable(int path, int tubeMode)
+{
+    using P = ChannelPath;
     static constexpr AmpRunner<Lanes> runners[4][3] = {
-        {&AmpEngine::runAmp<ChannelPath::Bypass, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Bypass, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Bypass, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Clean, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Clean, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Clean, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Drive1994, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive1994, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Drive1994, 2, Lanes>},
-        {&AmpEngine::runAmp<ChannelPath::Drive2000, 0, Lanes>, &AmpEngine::runAmp<ChannelPath::Drive2000, 1, Lanes>,
-         &AmpEngine::runAmp<ChannelPath::Drive2000, 2, Lanes>},
+        {runnerBuild<Level, P::Bypass, 0, Lanes>(), runnerBuild<Level, P::Bypass, 1, Lanes>(),
+         runnerBuild<Level, P::Bypass, 2, Lanes>()},
+        {runnerBuild<Level, P::Clean, 0, Lanes>(), runnerBuild<Level, P::Clean, 1, Lanes>(),
+         runnerBuild<Level, P::Clean, 2, Lanes>()},
+        {runnerBuild<Level, P::Drive1994, 0, Lanes>(), runnerBuild<Level, P::Drive1994, 1, Lanes>(),
+         runnerBuild<Level, P::Drive1994, 2, Lanes>()},
+        {runnerBuild<Level, P::Drive2000, 0, Lanes>(), runnerBuild<Level, P::Drive2000, 1, Lanes>(),
+         runnerBuild<Level, P::Drive2000, 2, Lanes>()},
     };
     return runners[path][tubeMode];
+}
+
+template <class Lanes>
+AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode) const
+{
+    switch (vectorLevel_) {
+    case platform::VectorLevel::Avx512:
+        return runnerTable<platform::VectorLevel::Avx512, Lanes>(path, tubeMode);
+    case platform::VectorLevel::Avx2:
+        return runnerTable<platform::VectorLevel::Avx2, Lanes>(path, tubeMode);
+    case platform::VectorLevel::Sse2:
+        break;
+    }
+    return runnerTable<platform::VectorLevel::Sse2, Lanes>(path, tubeMode);
+}
+
+void AmpEngine::setVectorLevel(platform::VectorLevel level)
+{
+    vectorLevel_ = std::min(level, platform::vectorLevel());
+    selectAmpRunner();
 }
 
 void AmpEngine::selectAmpRunner()
@@ -372,11 +406,30 @@ LaneValue<Lanes> AmpEngine::tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<L
 // The channel paths as groups of stages for the pipelined runner (amp/StagePipeline.h):
 // each group holds at most one long feedback loop (op-amp, half of the flavour stage, tube).
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
-void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
+__attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* values, int count, Lanes lanes)
+{
+    if (oversampling() == 0) {
+        runChain<Path, Tube>(values, count, lanes);
+        return;
+    }
+    LaneValue<Lanes> subSamples[kMaxSubSamples];
+    upsampleRun(values, count, subSamples, lanes);
+    runChain<Path, Tube>(subSamples, count * oversamplingFactor(oversampling()), lanes);
+    downsampleRun(subSamples, count, values, lanes);
+}
+
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
+inline void AmpEngine::runChain(LaneValue<Lanes>* samples, int count, Lanes lanes)
 {
     using V = LaneValue<Lanes>;
     constexpr bool preEq = Tube == 1;
     BlockTrace<V> trace;
+    trace.preampBiasMeter = meters_.preampBias;
+    trace.powerBiasMeter = meters_.powerBias;
+    const auto displays = [&](V v) {
+        followDisplays<Path, Tube>(trace, lanes);
+        return v;
+    };
     // The output compensation gain, and the tube slot after the channel unless it runs
     // before the tonestack (with Pre-EQ in Bypass it does not run at all).
     const auto gain = [&](V v) { return v * outputGain_; };
@@ -385,16 +438,16 @@ void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
 
     if constexpr (Path == ChannelPath::Bypass) {
         if constexpr (preEq)
-            runPipelined(samples, count, gain);
+            runPipelined(samples, count, gain, displays);
         else
-            runPipelined(samples, count, gain, slot);
+            runPipelined(samples, count, gain, slot, displays);
     } else if constexpr (Path == ChannelPath::Clean) {
         const auto tone = [&](V v) { return cleanLevelAmp_.process(tonestack_.process(v, lanes), lanes); };
         const auto output = [&](V v) { return gain(cleanOutputFilter_.process(v, lanes)); };
         if constexpr (preEq)
-            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output);
+            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output, displays);
         else
-            runPipelined(samples, count, input, tone, output, slot);
+            runPipelined(samples, count, input, tone, output, slot, displays);
     } else {
         const auto preamp = [&](V u) { return drivePreamp_.process(input(u), lanes); };
         // The flavour stage in its two halves: its bias loop is the longest feedback loop of
@@ -414,38 +467,51 @@ void AmpEngine::runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes)
         const auto tone = [&](V v) { return gain(driveOutputFilter_.process(tonestack_.process(v, lanes), lanes)); };
         if constexpr (preEq)
             runPipelined(samples, count, preamp, flavor, flavorBias,
-                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone);
+                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone, displays);
         else
-            runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot);
+            runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot, displays);
     }
-    followDisplays<Path, Tube>(trace, count, lanes);
+    meters_.preampBias = trace.preampBiasMeter;
+    meters_.powerBias = trace.powerBiasMeter;
 }
 
-// The displays in sample order, channel by channel: the preamp bias follows the
-// flavour stage's bias state (and decays while Clean runs), the power bias the
-// tube slot's, and the XY capture takes the slot's pairs.
+// The whole chain, and everything it calls, compiled into one function with the wider
+// instruction set enabled.
+template <AmpEngine::ChannelPath Path, int Tube>
+__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(DoublePair* values, int count, BothChannels lanes)
+{
+    runAmp<Path, Tube, BothChannels>(values, count, lanes);
+}
+
+template <AmpEngine::ChannelPath Path, int Tube>
+__attribute__((target("avx2,avx512f,avx512vl,avx512dq"), flatten)) void
+AmpEngine::runAmpAvx512(DoublePair* values, int count, BothChannels lanes)
+{
+    runAmp<Path, Tube, BothChannels>(values, count, lanes);
+}
+
+// The displays for the next sample of the trace, channel by channel: the preamp bias
+// follows the flavour stage's bias state (and decays while Clean runs), the power bias
+// the tube slot's, and the XY capture takes the slot's pair.
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
-void AmpEngine::followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes)
+void AmpEngine::followDisplays(BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes)
 {
     constexpr bool driveChannel = Path == ChannelPath::Drive1994 || Path == ChannelPath::Drive2000;
     constexpr bool slotRuns = Path != ChannelPath::Bypass || Tube != 1;
     const double k = biasCoeff_;
-    double preampBias = meters_.preampBias;
-    double powerBias = meters_.powerBias;
-    for (int i = 0; i < count; ++i) {
-        forEachChannel(lanes, [&](int lane, int channel) {
-            if constexpr (driveChannel)
-                preampBias += (laneOf(trace.preampBias[i], lane) - preampBias) * k;
-            else if constexpr (Path == ChannelPath::Clean)
-                preampBias -= preampBias * k;
-            if constexpr (slotRuns) {
-                capture_.capturePoint(laneOf(trace.tubeIn[i], lane), laneOf(trace.tubeOut[i], lane), channel);
-                powerBias += (laneOf(trace.powerBias[i], lane) - powerBias) * k;
-            }
-        });
-    }
-    meters_.preampBias = preampBias;
-    meters_.powerBias = powerBias;
+    const int i = trace.displayCount++;
+    double& preampBias = trace.preampBiasMeter;
+    double& powerBias = trace.powerBiasMeter;
+    forEachChannel(lanes, [&](int lane, int channel) {
+        if constexpr (driveChannel)
+            preampBias += (laneOf(trace.preampBias[i], lane) - preampBias) * k;
+        else if constexpr (Path == ChannelPath::Clean)
+            preampBias -= preampBias * k;
+        if constexpr (slotRuns) {
+            capture_.capturePoint(laneOf(trace.tubeIn[i], lane), laneOf(trace.tubeOut[i], lane), channel);
+            powerBias += (laneOf(trace.powerBias[i], lane) - powerBias) * k;
+        }
+    });
 }
 
 void AmpEngine::processPost(SampleFrame& frame)
@@ -488,36 +554,40 @@ void AmpEngine::beginSample(SampleFrame& frame)
 }
 
 template <class Lanes>
-LaneValue<Lanes> AmpEngine::amplify(LaneValue<Lanes> in, Lanes lanes)
+inline void AmpEngine::upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes)
 {
-    using V = LaneValue<Lanes>;
-    const int os = oversampling();
-    const AmpRunner<Lanes> runner = runnerFor(lanes);
-    V subSamples[16];
+    for (int i = 0; i < count; ++i) {
+        if (oversampling() == 1)
+            upsampler4_.upsample4(values[i], subSamples + 4 * i, lanes);
+        else
+            upsampler16_.upsample16(values[i], subSamples + 16 * i, lanes);
+    }
+}
+
+template <class Lanes>
+inline void AmpEngine::downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes)
+{
+    for (int i = 0; i < count; ++i) {
+        if (oversampling() == 1)
+            values[i] = downsampler4_.downsample4(subSamples + 4 * i, lanes);
+        else
+            values[i] = downsampler16_.downsample16(subSamples + 16 * i, lanes);
+    }
+}
+
+template <class Lanes>
+void AmpEngine::amplify(LaneValue<Lanes>* values, int count, Lanes lanes)
+{
     if (settings_.enabled) {
-        if (os == 0) {
-            V sample = in;
-            (this->*runner)(&sample, 1, lanes);
-            return sample;
-        }
-        if (os == 1) {
-            upsampler4_.upsample4(in, subSamples, lanes);
-            (this->*runner)(subSamples, 4, lanes);
-            return downsampler4_.downsample4(subSamples, lanes);
-        }
-        upsampler16_.upsample16(in, subSamples, lanes);
-        (this->*runner)(subSamples, 16, lanes);
-        return downsampler16_.downsample16(subSamples, lanes);
+        (this->*runnerFor(lanes))(values, count, lanes);
+        return;
     }
     // Switched off, the signal still passes the oversampling filter pair.
-    if (os == 0)
-        return in;
-    if (os == 1) {
-        upsampler4_.upsample4(in, subSamples, lanes);
-        return downsampler4_.downsample4(subSamples, lanes);
-    }
-    upsampler16_.upsample16(in, subSamples, lanes);
-    return downsampler16_.downsample16(subSamples, lanes);
+    if (oversampling() == 0)
+        return;
+    LaneValue<Lanes> subSamples[kMaxSubSamples];
+    upsampleRun(values, count, subSamples, lanes);
+    downsampleRun(subSamples, count, values, lanes);
 }
 
 void AmpEngine::endSample(SampleFrame& frame)
@@ -535,23 +605,38 @@ void AmpEngine::endSample(SampleFrame& frame)
     publishSnapshot();
 }
 
-void AmpEngine::processSample(SampleFrame& frame)
+void AmpEngine::processSamples(SampleFrame* frames, int count)
 {
-    beginSample(frame);
-    frame.out = amplify(frame.in, OneChannel{frame.channel});
-    endSample(frame);
+    double values[kMaxRun];
+    for (int i = 0; i < count; ++i) {
+        beginSample(frames[i]);
+        values[i] = frames[i].in;
+    }
+    amplify(values, count, OneChannel{frames[0].channel});
+    for (int i = 0; i < count; ++i) {
+        frames[i].out = values[i];
+        endSample(frames[i]);
+    }
 }
 
-void AmpEngine::processStereo(SampleFrame& left, SampleFrame& right)
+void AmpEngine::processStereo(SampleFrame* left, SampleFrame* right, int count)
 {
-    // The dither seeds are drawn left then right, as two processSample calls do.
-    beginSample(left);
-    beginSample(right);
-    const DoublePair out = amplify(DoublePair{left.in, right.in}, BothChannels{});
-    left.out = out[0];
-    right.out = out[1];
-    endSample(left);
-    endSample(right);
+    DoublePair values[kMaxRun];
+    for (int i = 0; i < count; ++i) {
+        beginSample(left[i]);
+        beginSample(right[i]);
+        values[i] = DoublePair{left[i].in, right[i].in};
+    }
+    amplify(values, count, BothChannels{});
+    for (int i = 0; i < count; ++i) {
+        left[i].out = values[i][0];
+        right[i].out = values[i][1];
+        endSample(left[i]);
+        endSample(right[i]);
+    }
 }
+
+template void AmpEngine::amplify<OneChannel>(double*, int, OneChannel);
+template void AmpEngine::amplify<BothChannels>(DoublePair*, int, BothChannels);
 
 } // namespace brimtone

@@ -20,6 +20,7 @@
 #include "fx/HallReverb.h"
 #include "fx/SpeakerCabinet.h"
 #include "fx/SpringReverb.h"
+#include "platform/ProcessorFeatures.h"
 #include "platform/Sync.h"
 
 #include <atomic>
@@ -108,13 +109,28 @@ public:
     std::uint32_t updateMask() const { return updateMask_; }
     std::uint32_t analysisMask() const { return analysisMask_; }
 
-    // One host-rate sample of one channel.
-    void processSample(SampleFrame& frame);
-    // One host-rate sample of each channel (left.channel 0, right.channel 1), run in lockstep
-    // through the amplifier. Each output is the one processSample gives that frame (the
-    // dither is drawn left then right, as two calls draw it); only the order in which the
-    // two channels feed the shared display values (bias meters, XY capture) differs.
-    void processStereo(SampleFrame& left, SampleFrame& right);
+    // The longest run of host samples the process calls take. A run's oversampled values go
+    // through the amplifier as one block, so the chain's pipeline fills and drains once per
+    // run rather than once per host sample.
+    static constexpr int kMaxRun = 8;
+
+    // count (1..kMaxRun) consecutive host-rate samples of one channel (all frames carry the
+    // same channel).
+    void processSamples(SampleFrame* frames, int count);
+    void processSample(SampleFrame& frame) { processSamples(&frame, 1); }
+    // count (1..kMaxRun) consecutive host-rate samples of each channel (left frames channel
+    // 0, right frames channel 1), run in lockstep through the amplifier. Each output is the
+    // one processSample gives that frame (the dither is drawn left then right, sample by
+    // sample, as single calls draw it); only the order in which the two channels feed the
+    // shared display values (bias meters, XY capture) differs.
+    void processStereo(SampleFrame* left, SampleFrame* right, int count);
+    void processStereo(SampleFrame& left, SampleFrame& right) { processStereo(&left, &right, 1); }
+
+    // The instruction set the two-channel amplifier runs with: the widest the processor
+    // offers unless lowered here (never above what it offers). Every level gives the same
+    // results.
+    platform::VectorLevel vectorLevel() const { return vectorLevel_; }
+    void setVectorLevel(platform::VectorLevel level);
 
     // Copies the changed filters' coefficients into their display blocks when
     // analysisLock is free; true when it did. Audio thread, once per block.
@@ -148,33 +164,64 @@ public:
     const DriveOutputFilter& driveOutputFilter() const { return driveOutputFilter_; }
 
 private:
+    friend struct AmpEngineProbe; // tests run the amplifier alone, without the dither
+
     // The amplifier model runs as one of these specialisations, chosen when
     // Channel, Amp Mode or Tube Mode change, so the sub-sample loop carries
     // no branch on settings. Each runs one channel or both in lockstep (the
     // lane selectors of amp/Lanes.h).
     enum class ChannelPath { Bypass, Clean, Drive1994, Drive2000 };
     template <class Lanes>
-    using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* values, int count, Lanes lanes);
+    // A run of host samples in place: up-sampled, through the chain, down-sampled.
     template <ChannelPath Path, int Tube, class Lanes>
-    void runAmp(LaneValue<Lanes>* samples, int count, Lanes lanes);
-    // What the displays follow during one block of sub-samples, recorded in sample order
-    // by the amplifier loop and handed to the meters and the XY capture after it, so that
-    // the loop itself carries no display work.
+    void runAmp(LaneValue<Lanes>* values, int count, Lanes lanes);
+    // The chain over `count` samples at the amplifier's rate, in place.
+    template <ChannelPath Path, int Tube, class Lanes>
+    void runChain(LaneValue<Lanes>* samples, int count, Lanes lanes);
+    // The oversampling filter pair alone, for a run of host samples: from `values` to the
+    // sub-samples, and back.
+    template <class Lanes>
+    void upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes);
+    template <class Lanes>
+    void downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes);
+    // The same two-channel runner compiled for wider instruction sets: the same operations
+    // in the same order (no contraction into fused multiply-adds), so the same results,
+    // with three-operand instructions that need no register copies, and with AVX-512 twice
+    // the registers and single-instruction lane selects.
+    template <ChannelPath Path, int Tube>
+    void runAmpAvx2(DoublePair* samples, int count, BothChannels lanes);
+    template <ChannelPath Path, int Tube>
+    void runAmpAvx512(DoublePair* samples, int count, BothChannels lanes);
+    // What the displays follow during one block of sub-samples: recorded in sample order by
+    // the stages' groups of the pipeline and taken, a few samples later, by its last group,
+    // which feeds the bias meters and the XY capture. The meters' smoothing loops so run
+    // alongside the amplifier's loops rather than after them.
+    static constexpr int kMaxSubSamples = 16 * kMaxRun;
     template <class V>
     struct BlockTrace {
-        V preampBias[16];
-        V tubeIn[16];
-        V tubeOut[16];
-        V powerBias[16];
+        V preampBias[kMaxSubSamples];
+        V tubeIn[kMaxSubSamples];
+        V tubeOut[kMaxSubSamples];
+        V powerBias[kMaxSubSamples];
         int preampCount = 0;
         int tubeCount = 0;
+        int displayCount = 0;
+        double preampBiasMeter = 0.0;
+        double powerBiasMeter = 0.0;
     };
     template <int Tube, class Lanes>
     LaneValue<Lanes> tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
     template <ChannelPath Path, int Tube, class Lanes>
-    void followDisplays(const BlockTrace<LaneValue<Lanes>>& trace, int count, Lanes lanes);
+    void followDisplays(BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
+    // The runner of a channel path (0 Bypass .. 3 Drive2000) and tube mode, in the build
+    // for the processor's vector level (the one-channel runners have only the plain build).
     template <class Lanes>
-    static AmpRunner<Lanes> ampRunner(int path, int tubeMode);
+    AmpRunner<Lanes> ampRunner(int path, int tubeMode) const;
+    template <platform::VectorLevel Level, class Lanes>
+    static AmpRunner<Lanes> runnerTable(int path, int tubeMode);
+    template <platform::VectorLevel Level, ChannelPath Path, int Tube, class Lanes>
+    static constexpr AmpRunner<Lanes> runnerBuild();
     void selectAmpRunner();
     AmpRunner<OneChannel> runnerFor(OneChannel) const { return oneChannelRunner_; }
     AmpRunner<BothChannels> runnerFor(BothChannels) const { return bothChannelsRunner_; }
@@ -184,8 +231,9 @@ private:
     // meter, snapshot); in between the oversampled amplifier, or with Enable
     // off the bare oversampling filters.
     void beginSample(SampleFrame& frame);
+    // In place, `count` host samples (at most kMaxRun).
     template <class Lanes>
-    LaneValue<Lanes> amplify(LaneValue<Lanes> in, Lanes lanes);
+    void amplify(LaneValue<Lanes>* values, int count, Lanes lanes);
     void endSample(SampleFrame& frame);
 
     void setKnob(double& knob, double value, std::uint32_t groups);
@@ -225,6 +273,7 @@ private:
     OversamplingFilter upsampler4_;
     OversamplingFilter downsampler4_;
 
+    platform::VectorLevel vectorLevel_ = platform::vectorLevel();
     AmpRunner<OneChannel> oneChannelRunner_ = nullptr;
     AmpRunner<BothChannels> bothChannelsRunner_ = nullptr;
     Coefficient outputGain_{1.0};

@@ -4,6 +4,7 @@
 #include "platform/FloatingPoint.h"
 #include "shell/PluginIdentity.h"
 
+#include <algorithm>
 #include <new>
 
 namespace brimtone {
@@ -263,34 +264,34 @@ void PluginEffect::processBlock(Sample** inputs, Sample** outputs, std::int32_t 
     if (engine_.refreshResponseSnapshot())
         analysisReady_.store(true, std::memory_order_release);
 
-    SampleFrame frame;
-    if (inputs[1] != nullptr && outputs[1] != nullptr) {
-        if (stereoMode_ == 2 && busChannels_.load(std::memory_order_relaxed) == 2) {
-            // The two channels run through the engine in lockstep.
-            SampleFrame right;
-            right.channel = 1;
-            for (std::int32_t s = 0; s < sampleFrames; ++s) {
-                frame.in = inputs[0][s];
-                right.in = inputs[1][s];
-                engine_.processStereo(frame, right);
-                outputs[0][s] = static_cast<Sample>(frame.out);
-                outputs[1][s] = static_cast<Sample>(right.out);
-            }
+    // The engine takes runs of up to kMaxRun samples.
+    constexpr int kRun = AmpEngine::kMaxRun;
+    SampleFrame left[kRun];
+    SampleFrame right[kRun];
+    for (SampleFrame& frame : right)
+        frame.channel = 1;
+    const bool twoChannels = inputs[1] != nullptr && outputs[1] != nullptr;
+    // The two channels run through the engine in lockstep; otherwise the left input is
+    // processed alone and, with two outputs, written to both.
+    const bool lockstep = twoChannels && stereoMode_ == 2 && busChannels_.load(std::memory_order_relaxed) == 2;
+    for (std::int32_t start = 0; start < sampleFrames; start += kRun) {
+        const int run = static_cast<int>(std::min<std::int32_t>(kRun, sampleFrames - start));
+        for (int i = 0; i < run; ++i)
+            left[i].in = inputs[0][start + i];
+        if (lockstep) {
+            for (int i = 0; i < run; ++i)
+                right[i].in = inputs[1][start + i];
+            engine_.processStereo(left, right, run);
+            for (int i = 0; i < run; ++i)
+                outputs[1][start + i] = static_cast<Sample>(right[i].out);
         } else {
-            frame.channel = 0;
-            for (std::int32_t s = 0; s < sampleFrames; ++s) {
-                frame.in = inputs[0][s];
-                engine_.processSample(frame);
-                outputs[0][s] = outputs[1][s] = static_cast<Sample>(frame.out);
-            }
+            engine_.processSamples(left, run);
+            if (twoChannels)
+                for (int i = 0; i < run; ++i)
+                    outputs[1][start + i] = static_cast<Sample>(left[i].out);
         }
-    } else {
-        frame.channel = 0;
-        for (std::int32_t s = 0; s < sampleFrames; ++s) {
-            frame.in = inputs[0][s];
-            engine_.processSample(frame);
-            outputs[0][s] = static_cast<Sample>(frame.out);
-        }
+        for (int i = 0; i < run; ++i)
+            outputs[0][start + i] = static_cast<Sample>(left[i].out);
     }
 }
 

@@ -8,8 +8,9 @@
 namespace brimtone {
 namespace {
 
-// y = x² on 0..3, one point per unit, end slopes 5 above and 2 below.
-constexpr double kSquares[4] = {0.0, 1.0, 4.0, 9.0};
+// y = x² on 0..3, one point per unit, end slopes 5 above and 2 below; the last point
+// repeated past the grid, as every curve's array has it.
+constexpr double kSquares[5] = {0.0, 1.0, 4.0, 9.0, 9.0};
 
 CurveTable squares()
 {

@@ -154,7 +154,7 @@ TEST(StereoLockstep, TubeStageMatchesBeyondItsTableRange)
 
 TEST(StereoLockstep, CurveTableReadsEveryRegionAlikeInBothLanes)
 {
-    const double samples[5] = {1.0, 3.0, 2.0, -1.0, 0.5};
+    const double samples[6] = {1.0, 3.0, 2.0, -1.0, 0.5, 0.5}; // the last point repeated
     CurveTable table(samples, 2.0, -1.0, 1.0, 0.0, 0.0, 5);
     table.setSlopesFromSamples();
     const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -88,6 +88,37 @@ TEST(TubeStage, OperatingPointIsTheRestStateOfTheCircuit)
         EXPECT_NEAR(stage.state(0)[r], op[r], 0.01) << "state " << r;
 }
 
+TEST(TubeStage, SkippedTermsAreExactlyZeroAtEveryPeriodAndPosition)
+{
+    // A row skips the products whose coefficient is zero; that holds for the circuit's
+    // structure, so at every period and position the discretised coefficients must be
+    // exactly zero there.
+    const auto expectSkippedZero = [](unsigned terms, const std::array<double, 8>& row, const char* what) {
+        for (unsigned t = 0; t < 8; ++t) {
+            if (((terms >> t) & 1u) == 0) {
+                EXPECT_EQ(row[t], 0.0) << what << ", term " << t;
+            }
+        }
+    };
+    for (double T : {1.0 / 10000.0, kT, 1.0 / (48000.0 * 16.0), 1.0 / (200000.0 * 16.0)})
+        for (double P : {0.0, 0.5, 1.0}) {
+            const auto d = discretiseBilinear<4, 4, 3>(circuit(P), T);
+            const auto outputRow = [&](std::size_t o) {
+                return std::array<double, 8>{d.C[o][0], d.C[o][1], d.C[o][2], d.C[o][3],
+                                             d.D[o][0], d.D[o][1], d.D[o][2], d.D[o][3]};
+            };
+            expectSkippedZero(TubeStage::kOutputTerms, outputRow(0), "output");
+            expectSkippedZero(TubeStage::kGridVoltageTerms | TubeStage::kGridCurrentTerm |
+                                  TubeStage::kPlateCurrentTerm,
+                              outputRow(1), "grid voltage");
+            for (std::size_t r = 0; r < 4; ++r)
+                expectSkippedZero(TubeStage::kNextTerms[r],
+                                  {d.A[r][0], d.A[r][1], d.A[r][2], d.A[r][3], d.B[0][r], d.B[1][r], d.B[2][r],
+                                   d.B[3][r]},
+                                  "next state");
+        }
+}
+
 TEST(TubeStage, FirstSampleFollowsTheDiscretisedCircuit)
 {
     TubeStage stage;

@@ -4,7 +4,8 @@
 //
 // Stored device curves of the preamp flavour stages on evenly spaced grids, with
 // the CurveTable that reads each (linear interpolation, linear continuation by
-// the end slopes).
+// the end slopes). Each array ends with a copy of its last point, which
+// CurveTable reads together with a point's successor.
 
 #include "amp/CurveTable.h"
 
@@ -12,19 +13,19 @@ namespace brimtone::tables {
 
 // Transfer curve of the 2000 stage (T1): an inverting stage, decreasing, with a
 // nearly linear steep part (slope about -116) between x = -0.018 and 0.012.
-extern const double flavorTransfer2000[5001];
+extern const double flavorTransfer2000[5002];
 inline constexpr CurveTable flavorTransfer2000Curve(flavorTransfer2000, 833.3333333333333, -3.0, 3.0,
     -0.19850833333334703, -0.28030833333284966, 5001);
 
 // Clipping-network curve of the 2000 Lead clipper (T4): forward conduction, near
 // zero up to about x = 3, then close to linear.
-extern const double flavorClipNetwork2000[1601];
+extern const double flavorClipNetwork2000[1602];
 inline constexpr CurveTable flavorClipNetwork2000Curve(flavorClipNetwork2000, 200.0, 0.0, 8.0,
     0.5231876000000746, 3.3352280000006945e-11, 1601);
 
 // Device curve of the 1994 stage (U1): increasing and asymmetric, steeper for
 // negative x.
-extern const double flavorDevice1994[5001];
+extern const double flavorDevice1994[5002];
 inline constexpr CurveTable flavorDevice1994Curve(flavorDevice1994, 156.25, -16.0, 16.0,
     0.0022342921875010205, 0.002566121875000396, 5001);
 
