@@ -33,7 +33,7 @@ public:
         using V = LaneValue<Lanes>;
         const auto x = loadState(x_, lanes);
         const V v = outputDirectFirst(networkCoefficients_, x, u);
-        storeState(x_, advanceInputFirst(networkCoefficients_, x, u), lanes);
+        storeState(x_, advance(networkCoefficients_, x, u), lanes);
 
         const V z = lanes.load(sectionState_);
         const LaneStateSpace<1>& s = sectionCoefficients_;

@@ -50,16 +50,18 @@ void storeState(LaneState<N>& state, const std::array<LaneValue<Lanes>, N>& x, L
         lanes.store(state[i], x[i]);
 }
 
-// x ← A·x + B·u, each row summed as B_i·u + A_i0·x_0 + A_i1·x_1 + … (from the old x).
+// x ← A·x + B·u as the recurrence reads: each row summed as A_i0·x_0 + A_i1·x_1 + … + B_i·u
+// (from the old x). Where u comes out of a feedback loop (an op-amp's output), the state
+// terms are summed while it is still being solved.
 template <std::size_t N, class V>
-std::array<V, N> advanceInputFirst(const LaneStateSpace<N>& s, const std::array<V, N>& x, V u)
+std::array<V, N> advance(const LaneStateSpace<N>& s, const std::array<V, N>& x, V u)
 {
     std::array<V, N> next;
     for (std::size_t i = 0; i < N; ++i) {
-        V sum = s.B[i] * u;
-        for (std::size_t j = 0; j < N; ++j)
+        V sum = s.A[i][0] * x[0];
+        for (std::size_t j = 1; j < N; ++j)
             sum += s.A[i][j] * x[j];
-        next[i] = sum;
+        next[i] = sum + s.B[i] * u;
     }
     return next;
 }

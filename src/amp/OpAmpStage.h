@@ -26,7 +26,7 @@ public:
         for (std::size_t i = 0; i < N; ++i)
             p -= coefficients_.C[i] * x[i];
         const V y = solve(p, loop_);
-        storeState(x_, advanceInputFirst(coefficients_, x, y), lanes);
+        storeState(x_, advance(coefficients_, x, y), lanes);
         return y;
     }
 

@@ -28,7 +28,7 @@ public:
     {
         const auto x = loadState(x_, lanes);
         const LaneValue<Lanes> y = outputDirectFirst(coefficients_, x, u);
-        storeState(x_, advanceInputFirst(coefficients_, x, u), lanes);
+        storeState(x_, advance(coefficients_, x, u), lanes);
         return y;
     }
 
