@@ -328,10 +328,10 @@ float AmpEngine::responseAt(std::complex<float> z) const
 template <platform::VectorLevel Level, AmpEngine::ChannelPath Path, int Tube, class Lanes>
 constexpr AmpEngine::AmpRunner<Lanes> AmpEngine::runnerBuild()
 {
-    if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx512)
-        return &AmpEngine::runAmpAvx512<Path, Tube>;
-    else if constexpr (std::is_same_v<Lanes, BothChannels> && Level == platform::VectorLevel::Avx2)
-        return &AmpEngine::runAmpAvx2<Path, Tube>;
+    if constexpr (Level == platform::VectorLevel::Avx512)
+        return &AmpEngine::runAmpAvx512<Path, Tube, Lanes>;
+    else if constexpr (Level == platform::VectorLevel::Avx2)
+        return &AmpEngine::runAmpAvx2<Path, Tube, Lanes>;
     else
         return &AmpEngine::runAmp<Path, Tube, Lanes>;
 }
@@ -477,17 +477,17 @@ inline void AmpEngine::runChain(LaneValue<Lanes>* samples, int count, Lanes lane
 
 // The whole chain, and everything it calls, compiled into one function with the wider
 // instruction set enabled.
-template <AmpEngine::ChannelPath Path, int Tube>
-__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(DoublePair* values, int count, BothChannels lanes)
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
+__attribute__((target("avx2"), flatten)) void AmpEngine::runAmpAvx2(LaneValue<Lanes>* values, int count, Lanes lanes)
 {
-    runAmp<Path, Tube, BothChannels>(values, count, lanes);
+    runAmp<Path, Tube, Lanes>(values, count, lanes);
 }
 
-template <AmpEngine::ChannelPath Path, int Tube>
+template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
 __attribute__((target("avx2,avx512f,avx512vl,avx512dq"), flatten)) void
-AmpEngine::runAmpAvx512(DoublePair* values, int count, BothChannels lanes)
+AmpEngine::runAmpAvx512(LaneValue<Lanes>* values, int count, Lanes lanes)
 {
-    runAmp<Path, Tube, BothChannels>(values, count, lanes);
+    runAmp<Path, Tube, Lanes>(values, count, lanes);
 }
 
 // The displays for the next sample of the trace, channel by channel: the preamp bias

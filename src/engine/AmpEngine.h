@@ -126,7 +126,7 @@ public:
     void processStereo(SampleFrame* left, SampleFrame* right, int count);
     void processStereo(SampleFrame& left, SampleFrame& right) { processStereo(&left, &right, 1); }
 
-    // The instruction set the two-channel amplifier runs with: the widest the processor
+    // The instruction set the amplifier runs with: the widest the processor
     // offers unless lowered here (never above what it offers). Every level gives the same
     // results.
     platform::VectorLevel vectorLevel() const { return vectorLevel_; }
@@ -185,14 +185,14 @@ private:
     void upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes);
     template <class Lanes>
     void downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes);
-    // The same two-channel runner compiled for wider instruction sets: the same operations
-    // in the same order (no contraction into fused multiply-adds), so the same results,
-    // with three-operand instructions that need no register copies, and with AVX-512 twice
-    // the registers and single-instruction lane selects.
-    template <ChannelPath Path, int Tube>
-    void runAmpAvx2(DoublePair* samples, int count, BothChannels lanes);
-    template <ChannelPath Path, int Tube>
-    void runAmpAvx512(DoublePair* samples, int count, BothChannels lanes);
+    // The same runner compiled for wider instruction sets: the same operations in the same
+    // order (no contraction into fused multiply-adds), so the same results, with
+    // three-operand instructions that need no register copies, and with AVX-512 twice the
+    // registers and single-instruction lane selects.
+    template <ChannelPath Path, int Tube, class Lanes>
+    void runAmpAvx2(LaneValue<Lanes>* values, int count, Lanes lanes);
+    template <ChannelPath Path, int Tube, class Lanes>
+    void runAmpAvx512(LaneValue<Lanes>* values, int count, Lanes lanes);
     // What the displays follow during one block of sub-samples: recorded in sample order by
     // the stages' groups of the pipeline and taken, a few samples later, by its last group,
     // which feeds the bias meters and the XY capture. The meters' smoothing loops so run
@@ -215,7 +215,7 @@ private:
     template <ChannelPath Path, int Tube, class Lanes>
     void followDisplays(BlockTrace<LaneValue<Lanes>>& trace, Lanes lanes);
     // The runner of a channel path (0 Bypass .. 3 Drive2000) and tube mode, in the build
-    // for the processor's vector level (the one-channel runners have only the plain build).
+    // for the engine's vector level.
     template <class Lanes>
     AmpRunner<Lanes> ampRunner(int path, int tubeMode) const;
     template <platform::VectorLevel Level, class Lanes>
