@@ -45,17 +45,17 @@ inline void runPipelined(V* samples, int count, const Groups&... groups)
     const auto chain = std::tie(groups...);
     constexpr auto order = std::index_sequence_for<Groups...>{};
     const int steps = count + depth - 1;
-    int step = 0;
-    if (count >= depth) {
-        // Filling the pipeline, then running it full.
-        for (; step < depth - 1; ++step)
+    for (int step = 0; step < steps;) {
+        if (step >= depth - 1 && step < count) {
+            // The pipeline is full: every group has its sample.
+            for (; step < count; ++step)
+                detail::runStep<false>(samples, step, count, chain, order);
+        } else {
+            // Filling or draining it (or a block shorter than the pipeline).
             detail::runStep<true>(samples, step, count, chain, order);
-        for (; step < count; ++step)
-            detail::runStep<false>(samples, step, count, chain, order);
+            ++step;
+        }
     }
-    // Draining it (or, for a short block, the whole run).
-    for (; step < steps; ++step)
-        detail::runStep<true>(samples, step, count, chain, order);
 }
 
 } // namespace brimtone

@@ -328,9 +328,9 @@ float AmpEngine::responseAt(std::complex<float> z) const
 template <platform::VectorLevel Level, AmpEngine::ChannelPath Path, int Tube, class Lanes>
 constexpr AmpEngine::AmpRunner<Lanes> AmpEngine::runnerBuild()
 {
-    if constexpr (Level == platform::VectorLevel::Avx512)
+    if constexpr (kWideBuilds && Level == platform::VectorLevel::Avx512)
         return &AmpEngine::runAmpAvx512<Path, Tube, Lanes>;
-    else if constexpr (Level == platform::VectorLevel::Avx2)
+    else if constexpr (kWideBuilds && Level == platform::VectorLevel::Avx2)
         return &AmpEngine::runAmpAvx2<Path, Tube, Lanes>;
     else
         return &AmpEngine::runAmp<Path, Tube, Lanes>;
@@ -369,7 +369,7 @@ AmpEngine::AmpRunner<Lanes> AmpEngine::ampRunner(int path, int tubeMode) const
 
 void AmpEngine::setVectorLevel(platform::VectorLevel level)
 {
-    vectorLevel_ = std::min(level, platform::vectorLevel());
+    vectorLevel_ = std::min(level, widestVectorLevel());
     selectAmpRunner();
 }
 

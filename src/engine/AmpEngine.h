@@ -73,6 +73,10 @@ constexpr std::uint32_t LevelGroups = 0x0e0;
 
 class AmpEngine {
 public:
+    // Whether the runners were compiled for the wider instruction sets (the build's
+    // BRIMTONE_WIDE_BUILDS option).
+    static constexpr bool kWideBuilds = BRIMTONE_WIDE_BUILDS != 0;
+
     // Output compensation gain of the amplifier model, by channel + 4 x ampMode.
     static double outputGain(int channel, int ampMode);
 
@@ -131,6 +135,11 @@ public:
     // results.
     platform::VectorLevel vectorLevel() const { return vectorLevel_; }
     void setVectorLevel(platform::VectorLevel level);
+    // The widest level this processor and this build offer.
+    static platform::VectorLevel widestVectorLevel()
+    {
+        return kWideBuilds ? platform::vectorLevel() : platform::VectorLevel::Sse2;
+    }
 
     // Copies the changed filters' coefficients into their display blocks when
     // analysisLock is free; true when it did. Audio thread, once per block.
@@ -273,7 +282,7 @@ private:
     OversamplingFilter upsampler4_;
     OversamplingFilter downsampler4_;
 
-    platform::VectorLevel vectorLevel_ = platform::vectorLevel();
+    platform::VectorLevel vectorLevel_ = widestVectorLevel();
     AmpRunner<OneChannel> oneChannelRunner_ = nullptr;
     AmpRunner<BothChannels> bothChannelsRunner_ = nullptr;
     Coefficient outputGain_{1.0};
