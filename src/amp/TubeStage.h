@@ -64,7 +64,6 @@ public:
 
     // The terms of a row of the discrete system, one bit each, in their summing order: the
     // four states, the signal, the supply, the grid and the plate current.
-    static constexpr unsigned kState0Term = 0x01;
     static constexpr unsigned kState1Term = 0x02;
     static constexpr unsigned kState2Term = 0x04;
     static constexpr unsigned kState3Term = 0x08;
@@ -74,9 +73,10 @@ public:
     static constexpr unsigned kGridCurrentTerm = 0x40;
     static constexpr unsigned kPlateCurrentTerm = 0x80;
     // The terms each row sums. The plate network (states 1 to 3) sees neither the coupling
-    // state 0 nor the signal nor the grid current, and only states 0 and 3 see each other:
-    // those coefficients are exactly zero at every period and position, so their products
-    // add nothing and are skipped. The grid voltage is read before the currents are known.
+    // state 0 nor the signal nor the grid current, states 1 and 2 and the output do not see
+    // state 3 either: those coefficients are exactly zero at every period and position, so
+    // their products add nothing and are skipped. The grid voltage is read before the
+    // currents are known.
     static constexpr unsigned kGridVoltageTerms = kStateTerms | kSignalTerm | kSupplyTerm;
     static constexpr unsigned kPlateNetworkTerms = kState1Term | kState2Term | kSupplyTerm | kPlateCurrentTerm;
     static constexpr unsigned kOutputTerms = kPlateNetworkTerms;

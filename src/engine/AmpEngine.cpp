@@ -408,14 +408,15 @@ LaneValue<Lanes> AmpEngine::tubeSlot(LaneValue<Lanes> in, BlockTrace<LaneValue<L
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
 __attribute__((flatten)) void AmpEngine::runAmp(LaneValue<Lanes>* values, int count, Lanes lanes)
 {
-    if (oversampling() == 0) {
+    const int os = oversampling();
+    if (os == 0) {
         runChain<Path, Tube>(values, count, lanes);
         return;
     }
     LaneValue<Lanes> subSamples[kMaxSubSamples];
-    upsampleRun(values, count, subSamples, lanes);
-    runChain<Path, Tube>(subSamples, count * oversamplingFactor(oversampling()), lanes);
-    downsampleRun(subSamples, count, values, lanes);
+    upsampleRun(os, values, count, subSamples, lanes);
+    runChain<Path, Tube>(subSamples, count * oversamplingFactor(os), lanes);
+    downsampleRun(os, subSamples, count, values, lanes);
 }
 
 template <AmpEngine::ChannelPath Path, int Tube, class Lanes>
@@ -554,10 +555,11 @@ void AmpEngine::beginSample(SampleFrame& frame)
 }
 
 template <class Lanes>
-inline void AmpEngine::upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes)
+inline void AmpEngine::upsampleRun(int os, const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples,
+                                   Lanes lanes)
 {
     for (int i = 0; i < count; ++i) {
-        if (oversampling() == 1)
+        if (os == 1)
             upsampler4_.upsample4(values[i], subSamples + 4 * i, lanes);
         else
             upsampler16_.upsample16(values[i], subSamples + 16 * i, lanes);
@@ -565,10 +567,11 @@ inline void AmpEngine::upsampleRun(const LaneValue<Lanes>* values, int count, La
 }
 
 template <class Lanes>
-inline void AmpEngine::downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes)
+inline void AmpEngine::downsampleRun(int os, const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values,
+                                     Lanes lanes)
 {
     for (int i = 0; i < count; ++i) {
-        if (oversampling() == 1)
+        if (os == 1)
             values[i] = downsampler4_.downsample4(subSamples + 4 * i, lanes);
         else
             values[i] = downsampler16_.downsample16(subSamples + 16 * i, lanes);
@@ -583,11 +586,12 @@ void AmpEngine::amplify(LaneValue<Lanes>* values, int count, Lanes lanes)
         return;
     }
     // Switched off, the signal still passes the oversampling filter pair.
-    if (oversampling() == 0)
+    const int os = oversampling();
+    if (os == 0)
         return;
     LaneValue<Lanes> subSamples[kMaxSubSamples];
-    upsampleRun(values, count, subSamples, lanes);
-    downsampleRun(subSamples, count, values, lanes);
+    upsampleRun(os, values, count, subSamples, lanes);
+    downsampleRun(os, subSamples, count, values, lanes);
 }
 
 void AmpEngine::endSample(SampleFrame& frame)

@@ -188,12 +188,12 @@ private:
     // The chain over `count` samples at the amplifier's rate, in place.
     template <ChannelPath Path, int Tube, class Lanes>
     void runChain(LaneValue<Lanes>* samples, int count, Lanes lanes);
-    // The oversampling filter pair alone, for a run of host samples: from `values` to the
-    // sub-samples, and back.
+    // The oversampling filter pair (os 1: 4x, 2: 16x) for a run of host samples: from
+    // `values` to the sub-samples, and back.
     template <class Lanes>
-    void upsampleRun(const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes);
+    void upsampleRun(int os, const LaneValue<Lanes>* values, int count, LaneValue<Lanes>* subSamples, Lanes lanes);
     template <class Lanes>
-    void downsampleRun(const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes);
+    void downsampleRun(int os, const LaneValue<Lanes>* subSamples, int count, LaneValue<Lanes>* values, Lanes lanes);
     // The same runner compiled for wider instruction sets: the same operations in the same
     // order (no contraction into fused multiply-adds), so the same results, with
     // three-operand instructions that need no register copies, and with AVX-512 twice the
