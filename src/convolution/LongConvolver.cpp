@@ -46,18 +46,14 @@ void LongConvolver::clearHistory()
     counter_ = 0;
     for (auto& pair : pairs_) {
         pair->position = -1;
-        if (pair->worker)
-            pair->worker->markIdle();
-        else
-            pair->job.clear();
+        pair->forget();
     }
 }
 
 void LongConvolver::reset()
 {
     for (auto& pair : pairs_)
-        if (pair->worker)
-            pair->worker->waitUntilDone();
+        pair->finish();
     clearHistory();
 }
 
@@ -97,14 +93,9 @@ void LongConvolver::addBlock(int position, const float* block, int length)
 void LongConvolver::collect(Pair& pair)
 {
     const int length = pair.segmentLength;
-    if (pair.worker)
-        pair.worker->waitUntilDone();
+    pair.finish();
     addBlock(pair.position, pair.job.output() + length, length);
-    const float* window = ring_.data() + position_ + ringLength - 2 * length;
-    if (pair.worker)
-        pair.worker->begin(window);
-    else
-        pair.job.run(window);
+    pair.start(ring_.data() + position_ + ringLength - 2 * length);
     pair.position = position_ + length;
 }
 

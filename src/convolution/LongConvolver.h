@@ -89,6 +89,29 @@ private:
         PairConvolution job;
         int position = -1; // accumulator position of the output of the last job
         std::optional<ConvolutionWorker> worker;
+
+        // Runs the job on the window: hands it to the worker, or runs it here.
+        void start(const float* window)
+        {
+            if (worker)
+                worker->begin(window);
+            else
+                job.run(window);
+        }
+        // Waits until the last job's output may be read (a job run here is done).
+        void finish()
+        {
+            if (worker)
+                worker->waitUntilDone();
+        }
+        // Forgets the last job's output and the kept spectrum; no job may be running.
+        void forget()
+        {
+            if (worker)
+                worker->markIdle();
+            else
+                job.clear();
+        }
     };
 
     void clearHistory();

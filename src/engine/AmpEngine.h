@@ -128,7 +128,6 @@ public:
     // sample, as single calls draw it); only the order in which the two channels feed the
     // shared display values (bias meters, XY capture) differs.
     void processStereo(SampleFrame* left, SampleFrame* right, int count);
-    void processStereo(SampleFrame& left, SampleFrame& right) { processStereo(&left, &right, 1); }
 
     // The instruction set the amplifier runs with: the widest the processor
     // offers unless lowered here (never above what it offers). Every level gives the same
