@@ -26,7 +26,9 @@ std::vector<double> guitarSignal(std::size_t frames)
     for (std::size_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / kRate;
         const double env = std::exp(-3.0 * std::fmod(t, 0.5));
-        x[i] = 0.2 * env * (std::sin(2 * 3.141592653589793 * 110 * t) + 0.5 * std::sin(2 * 3.141592653589793 * 220 * t) + 0.25 * std::sin(2 * 3.141592653589793 * 330 * t));
+        x[i] = 0.2 * env
+               * (std::sin(2 * 3.141592653589793 * 110 * t) + 0.5 * std::sin(2 * 3.141592653589793 * 220 * t)
+                  + 0.25 * std::sin(2 * 3.141592653589793 * 330 * t));
     }
     return x;
 }
@@ -161,8 +163,8 @@ void BM_AmplifierPath(benchmark::State& state)
         benchmark::DoNotOptimize(sink);
     }
     const double hostSamples = static_cast<double>(state.iterations() * input.size());
-    state.counters["per-host-sample"] =
-        benchmark::Counter(hostSamples * channels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per-host-sample"]
+        = benchmark::Counter(hostSamples * channels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["x realtime"] = benchmark::Counter(hostSamples / kRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AmplifierPath)
@@ -195,8 +197,8 @@ void pluginBench(benchmark::State& state, int program, bool amplifierOnly)
         effect->processReplacing(ins, outs, 256);
         benchmark::DoNotOptimize(outLeft.data());
     }
-    state.counters["x realtime"] = benchmark::Counter(static_cast<double>(state.iterations()) * 256.0 / kRate,
-                                                      benchmark::Counter::kIsRate);
+    state.counters["x realtime"]
+        = benchmark::Counter(static_cast<double>(state.iterations()) * 256.0 / kRate, benchmark::Counter::kIsRate);
 }
 
 void BM_FactoryProgram(benchmark::State& state) { pluginBench(state, static_cast<int>(state.range(0)), false); }

@@ -74,8 +74,7 @@ class DirectFormFir {
 public:
     DirectFormFir(const std::vector<float>& response, int first)
         : taps_(response.rbegin(), response.rend() - first), ring_(2 * taps_.size(), 0.0f)
-    {
-    }
+    {}
 
     float process(float x)
     {

@@ -39,8 +39,8 @@ public:
         signal_.resize(static_cast<std::size_t>(blocks_ * kBlock));
         for (std::size_t i = 0; i < signal_.size(); ++i) {
             const double t = static_cast<double>(i) / rate;
-            signal_[i] = static_cast<float>(0.2 * std::exp(-3.0 * std::fmod(t, 0.5)) *
-                                            std::sin(2.0 * 3.141592653589793 * 110.0 * t));
+            signal_[i] = static_cast<float>(0.2 * std::exp(-3.0 * std::fmod(t, 0.5))
+                                            * std::sin(2.0 * 3.141592653589793 * 110.0 * t));
         }
         for (int i = 0; i < 50; ++i)
             processNext();

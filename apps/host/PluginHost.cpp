@@ -112,7 +112,8 @@ static void processInBlocks(vst::AEffect* effect, ProcessFn fn, std::vector<Samp
     outLeft.assign(frames, Sample(0));
     outRight.assign(frames, Sample(0));
     for (std::size_t start = 0; start < frames; start += static_cast<std::size_t>(block)) {
-        const auto count = static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(block), frames - start));
+        const auto count
+            = static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(block), frames - start));
         Sample* inputs[2] = {left.data() + start, right.data() + start};
         Sample* outputs[2] = {outLeft.data() + start, outRight.data() + start};
         fn(effect, inputs, outputs, count);

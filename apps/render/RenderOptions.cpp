@@ -5,25 +5,25 @@
 
 namespace brimtone::render {
 
-const char* const usageText =
-    "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--set NAME=VALUE]... [--rate HZ]\n"
-    "                       [--block N] [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
-    "\n"
-    "Renders INPUT (WAV, AIFF or FLAC, mono or stereo) through the Brimtone plug-in into OUTPUT\n"
-    "(same container, 32-bit float stereo; FLAC as 24-bit). Without INPUT a built-in plucked-string\n"
-    "guitar riff is rendered at --rate (default 48000).\n"
-    "\n"
-    "  -o OUTPUT          file to write (written to a temporary file, renamed when complete)\n"
-    "  -p PROGRAM         factory program, by index (0..19) or name (\"Hi-Gain Lead\")\n"
-    "  --set NAME=VALUE   parameter by its host name, with a value 0..1 or a display choice\n"
-    "                     (--set Channel=Lead, --set Oversmpl=16x, --set 'SpkSim=4x12\"', --set Gain=0.8)\n"
-    "  --rate HZ          sample rate of the built-in riff (10000..200000)\n"
-    "  --block N          host block size (1..65536, default 256)\n"
-    "  --double           process in 64-bit floating point (processDoubleReplacing)\n"
-    "  --tail SECONDS     render this much silence after the input, for reverb tails (default 0)\n"
-    "  --plugin PATH      the plug-in module to load (default: the one built beside this tool)\n"
-    "  --list             print the parameters with their display texts, and the programs\n"
-    "  -h, --help         this text\n";
+const char* const usageText
+    = "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--set NAME=VALUE]... [--rate HZ]\n"
+      "                       [--block N] [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
+      "\n"
+      "Renders INPUT (WAV, AIFF or FLAC, mono or stereo) through the Brimtone plug-in into OUTPUT\n"
+      "(same container, 32-bit float stereo; FLAC as 24-bit). Without INPUT a built-in plucked-string\n"
+      "guitar riff is rendered at --rate (default 48000).\n"
+      "\n"
+      "  -o OUTPUT          file to write (written to a temporary file, renamed when complete)\n"
+      "  -p PROGRAM         factory program, by index (0..19) or name (\"Hi-Gain Lead\")\n"
+      "  --set NAME=VALUE   parameter by its host name, with a value 0..1 or a display choice\n"
+      "                     (--set Channel=Lead, --set Oversmpl=16x, --set 'SpkSim=4x12\"', --set Gain=0.8)\n"
+      "  --rate HZ          sample rate of the built-in riff (10000..200000)\n"
+      "  --block N          host block size (1..65536, default 256)\n"
+      "  --double           process in 64-bit floating point (processDoubleReplacing)\n"
+      "  --tail SECONDS     render this much silence after the input, for reverb tails (default 0)\n"
+      "  --plugin PATH      the plug-in module to load (default: the one built beside this tool)\n"
+      "  --list             print the parameters with their display texts, and the programs\n"
+      "  -h, --help         this text\n";
 
 namespace {
 
@@ -77,7 +77,8 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
             if (!parseNumber(value, number) || !(number > 10000.0 && number < 200000.0)) {
-                error = std::string("--rate must be a number between 10000 and 200000 (exclusive), got '") + value + "'";
+                error
+                    = std::string("--rate must be a number between 10000 and 200000 (exclusive), got '") + value + "'";
                 return std::nullopt;
             }
             options.rate = number;

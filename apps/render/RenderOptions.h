@@ -7,9 +7,9 @@
 namespace brimtone::render {
 
 struct RenderOptions {
-    std::string input;  // empty: the built-in riff
+    std::string input; // empty: the built-in riff
     std::string output;
-    std::string program; // index or name; empty: keep program 0
+    std::string program;                                       // index or name; empty: keep program 0
     std::vector<std::pair<std::string, std::string>> settings; // --set NAME=VALUE, in order
     double rate = 48000.0;
     bool rateGiven = false;

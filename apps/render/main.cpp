@@ -37,7 +37,8 @@ struct Failure {
 
 std::string lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -145,7 +146,8 @@ int outputFormat(const std::string& path, int inputFormat)
 {
     int container = inputFormat & SF_FORMAT_TYPEMASK;
     if (container == 0) {
-        const std::string ext = lower(path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.')));
+        const std::string ext
+            = lower(path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.')));
         container = ext == ".aif" || ext == ".aiff" ? SF_FORMAT_AIFF : ext == ".flac" ? SF_FORMAT_FLAC : SF_FORMAT_WAV;
     }
     // FLAC holds no floating point: 24-bit there.
@@ -154,7 +156,9 @@ int outputFormat(const std::string& path, int inputFormat)
 
 class ProgressBar {
 public:
-    explicit ProgressBar(std::size_t total, double rate) : total_(total), active_(isatty(2) && static_cast<double>(total) > rate * 10.0) {}
+    explicit ProgressBar(std::size_t total, double rate)
+        : total_(total), active_(isatty(2) && static_cast<double>(total) > rate * 10.0)
+    {}
     void update(std::size_t done)
     {
         if (!active_)
@@ -164,7 +168,8 @@ public:
             return;
         shown_ = percent;
         const int width = 40, filled = percent * width / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################", width - filled, "", percent);
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################", width - filled,
+                     "", percent);
     }
     ~ProgressBar()
     {
@@ -183,8 +188,7 @@ class TemporaryOutput {
 public:
     explicit TemporaryOutput(std::string finalPath)
         : finalPath_(std::move(finalPath)), path_(finalPath_ + ".partial-" + std::to_string(getpid()))
-    {
-    }
+    {}
     ~TemporaryOutput()
     {
         if (file_ != nullptr)
@@ -238,13 +242,14 @@ int run(const RenderOptions& options)
             fail("cannot read '" + options.input + "': " + sf_strerror(nullptr));
         if (inputInfo.channels < 1 || inputInfo.channels > 2) {
             sf_close(input);
-            fail("'" + options.input + "' has " + std::to_string(inputInfo.channels) + " channels; mono or stereo only");
+            fail("'" + options.input + "' has " + std::to_string(inputInfo.channels)
+                 + " channels; mono or stereo only");
         }
         rate = inputInfo.samplerate;
         if (!(rate > 10000.0 && rate < 200000.0)) {
             sf_close(input);
-            fail("'" + options.input + "' has a sample rate of " + std::to_string(inputInfo.samplerate) +
-                 " Hz; 10000 to 200000 Hz only");
+            fail("'" + options.input + "' has a sample rate of " + std::to_string(inputInfo.samplerate)
+                 + " Hz; 10000 to 200000 Hz only");
         }
         totalFrames = static_cast<std::size_t>(inputInfo.frames);
     } else if (!options.list || !options.output.empty()) {
@@ -298,7 +303,8 @@ int run(const RenderOptions& options)
             fail("interrupted");
         std::size_t frames = 0;
         if (input != nullptr) {
-            frames = static_cast<std::size_t>(sf_readf_float(input, interleaved.data(), static_cast<sf_count_t>(block)));
+            frames
+                = static_cast<std::size_t>(sf_readf_float(input, interleaved.data(), static_cast<sf_count_t>(block)));
             for (std::size_t i = 0; i < frames; ++i) {
                 left[i] = interleaved[i * static_cast<std::size_t>(inputChannels)];
                 right[i] = inputChannels == 2 ? interleaved[i * 2 + 1] : left[i];
@@ -348,7 +354,8 @@ int run(const RenderOptions& options)
             outputLevel.add(outLeft[i]);
             outputLevel.add(outRight[i]);
         }
-        if (sf_writef_float(out, outInterleaved.data(), static_cast<sf_count_t>(frames)) != static_cast<sf_count_t>(frames))
+        if (sf_writef_float(out, outInterleaved.data(), static_cast<sf_count_t>(frames))
+            != static_cast<sf_count_t>(frames))
             fail("cannot write '" + options.output + "': " + sf_strerror(out));
         done += frames;
         progress.update(done);
@@ -356,10 +363,11 @@ int run(const RenderOptions& options)
     output.commit();
 
     const double seconds = static_cast<double>(done) / rate;
-    const double rtf = processing.count() > 0.0 ? seconds / processing.count() : std::numeric_limits<double>::infinity();
+    const double rtf
+        = processing.count() > 0.0 ? seconds / processing.count() : std::numeric_limits<double>::infinity();
     std::printf("%s -> %s\n", options.input.empty() ? "built-in riff" : options.input.c_str(), options.output.c_str());
-    std::printf("  %.2f s at %.0f Hz, %s processing, block %d\n", seconds, rate, options.useDouble ? "64-bit" : "32-bit",
-                options.block);
+    std::printf("  %.2f s at %.0f Hz, %s processing, block %d\n", seconds, rate,
+                options.useDouble ? "64-bit" : "32-bit", options.block);
     std::printf("  input:  peak %7.2f dBFS   RMS %7.2f dBFS\n", inputLevel.peakDb(), inputLevel.rmsDb());
     std::printf("  output: peak %7.2f dBFS   RMS %7.2f dBFS\n", outputLevel.peakDb(), outputLevel.rmsDb());
     std::printf("  real-time factor: %.1fx\n", rtf);

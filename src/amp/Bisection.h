@@ -9,8 +9,7 @@ namespace brimtone {
 // half whose end keeps the sign of f(lo) is dropped. Returns the last mid. Used only
 // while building curve tables.
 template <class Function>
-double bisectRoot(const Function& f, double lo, double hi, double residualTolerance,
-                  double widthTolerance)
+double bisectRoot(const Function& f, double lo, double hi, double residualTolerance, double widthTolerance)
 {
     const bool lowNegative = f(lo) < 0.0;
     for (;;) {

@@ -4,8 +4,7 @@ namespace brimtone {
 
 void CleanOutputFilter::setCoefficients(double level, bool notMode1994, bool bright, double T)
 {
-    if (level == level_ && notMode1994 == notMode1994_ && bright == bright_
-        && T == samplePeriod())
+    if (level == level_ && notMode1994 == notMode1994_ && bright == bright_ && T == samplePeriod())
         return;
     level_ = level;
     notMode1994_ = notMode1994;
@@ -38,8 +37,9 @@ StateSpace<2> CleanOutputFilter::network1994(double level, bool bright)
     const double L = level;
     const double R = bright ? kBrightResistor : kNoBrightResistor;
     const double K = R * 3223724049.0 + 2.22437e14;
-    const double w = 1.0 / ((R * 7.166608058e+24 + 1.890221093e+29) * (3.0 * L)
-                            + (R * 1.837698706e+20 + 4.065760088e+24) * 50000.0);
+    const double w
+        = 1.0
+          / ((R * 7.166608058e+24 + 1.890221093e+29) * (3.0 * L) + (R * 1.837698706e+20 + 4.065760088e+24) * 50000.0);
     const double a11 = -1.06383e7 * w * (L * 1.209678e10 * K + R * 1.837698706e+20 + 4.065760088e+24);
     const double a12 = -1.94983403e+31 * L * w;
     const double a21 = -8.862881954e+33 * L * w;

@@ -28,12 +28,11 @@ class CurveTable {
 public:
     constexpr CurveTable() = default;
 
-    constexpr CurveTable(const double* samples, double pointsPerUnit, double xMin, double xMax,
-               double slopeAbove, double slopeBelow, int count)
-        : samples_(samples), pointsPerUnit_(pointsPerUnit), xMin_(xMin), xMax_(xMax),
-          slopeAbove_(slopeAbove), slopeBelow_(slopeBelow), count_(count)
-    {
-    }
+    constexpr CurveTable(const double* samples, double pointsPerUnit, double xMin, double xMax, double slopeAbove,
+                         double slopeBelow, int count)
+        : samples_(samples), pointsPerUnit_(pointsPerUnit), xMin_(xMin), xMax_(xMax), slopeAbove_(slopeAbove),
+          slopeBelow_(slopeBelow), count_(count)
+    {}
 
     // For computed tables: the end slopes from the first two and the last two samples.
     void setSlopesFromSamples()

@@ -35,10 +35,7 @@ struct DisplayBlock {
     std::complex<float> a(std::size_t row, std::size_t column) const { return A[column * N + row]; }
 
 private:
-    static std::complex<float> toDisplay(double value)
-    {
-        return {static_cast<float>(value), 0.0f};
-    }
+    static std::complex<float> toDisplay(double value) { return {static_cast<float>(value), 0.0f}; }
 };
 
 } // namespace brimtone

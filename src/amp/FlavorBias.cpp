@@ -26,10 +26,8 @@ constexpr double kNewtonTolerance = 0.0001;
 
 } // namespace
 
-FlavorBias::FlavorBias()
-    : current_(samples_.data(), kCurvePointsPerUnit, kCurveMin, kCurveMax, 0.0, 0.0, kCurvePoints)
-{
-}
+FlavorBias::FlavorBias() : current_(samples_.data(), kCurvePointsPerUnit, kCurveMin, kCurveMax, 0.0, 0.0, kCurvePoints)
+{}
 
 void FlavorBias::setSamplePeriod(double T)
 {

@@ -70,10 +70,8 @@ CurveTable sharedClipperCurve()
 } // namespace
 
 FlavorStage1994::FlavorStage1994()
-    : device_(tables::flavorDevice1994Curve),
-      clipper_(sharedClipperCurve()),
-      transfer_(transferSamples_.data(), kTransferPointsPerUnit, kTransferMin, kTransferMax, 0.0,
-                0.0, kTransferPoints)
+    : device_(tables::flavorDevice1994Curve), clipper_(sharedClipperCurve()),
+      transfer_(transferSamples_.data(), kTransferPointsPerUnit, kTransferMin, kTransferMax, 0.0, 0.0, kTransferPoints)
 {
     setCoefficients(0.5, 1.0 / 44100.0);
 }
@@ -108,11 +106,9 @@ void FlavorStage1994::buildTransfer()
 {
     for (int i = 0; i < kTransferPoints; ++i) {
         const double v = kTransferMin + kTransferStep * i;
-        const auto f = [&](double x) {
-            return x - loadInput_ * v - loadDevice_ * device_.lookup(x);
-        };
-        transferSamples_[static_cast<std::size_t>(i)] =
-            bisectRoot(f, kSolveLow, kSolveHigh, kTransferResidual, kTransferWidth);
+        const auto f = [&](double x) { return x - loadInput_ * v - loadDevice_ * device_.lookup(x); };
+        transferSamples_[static_cast<std::size_t>(i)]
+            = bisectRoot(f, kSolveLow, kSolveHigh, kTransferResidual, kTransferWidth);
     }
     repeatLastPoint(transferSamples_);
     transfer_.setSlopesFromSamples();

@@ -82,7 +82,7 @@ private:
     CurveTable clipper_;  // U3, shared by all instances
     CurveTable transfer_; // U4, computed
     CurveSamples<kTransferPoints> transferSamples_{};
-    FlavorBias bias_;     // with U2
+    FlavorBias bias_; // with U2
 
     double loadInput_ = 0.0;  // −250·g
     double loadDevice_ = 0.0; // −250000·g

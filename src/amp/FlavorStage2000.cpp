@@ -38,9 +38,8 @@ StateSpace<1> oneState(double pole, double inputGain, double outputGain, double 
 } // namespace
 
 FlavorStage2000::FlavorStage2000()
-    : transfer_(tables::flavorTransfer2000Curve),
-      leadClipper_(leadClipperSamples_.data(), kLeadClipperPointsPerUnit, 0.0, kLeadClipperMax,
-                   0.0, 0.0, kLeadClipperPoints),
+    : transfer_(tables::flavorTransfer2000Curve), leadClipper_(leadClipperSamples_.data(), kLeadClipperPointsPerUnit,
+                                                               0.0, kLeadClipperMax, 0.0, 0.0, kLeadClipperPoints),
       clipNetwork_(tables::flavorClipNetwork2000Curve)
 {
     setCoefficients(0.5, false, 1.0 / 44100.0);
@@ -51,8 +50,8 @@ void FlavorStage2000::setCoefficients(double g, bool lead, double T)
     if (T != T_) {
         bias_.setSamplePeriod(T);
         // Lead pre-section: a first-order high-pass shelf in front of the clipper.
-        const StateSpace<1> pre = discretiseBilinear<1>(
-            oneState(-666.2228955, -666.1562799, 0.0006661562799, 0.0007660796719), T);
+        const StateSpace<1> pre
+            = discretiseBilinear<1>(oneState(-666.2228955, -666.1562799, 0.0006661562799, 0.0007660796719), T);
         leadA_ = pre.A[0][0];
         leadB_ = pre.B[0];
         leadC_ = pre.C[0];
@@ -78,13 +77,11 @@ void FlavorStage2000::setGainSection(double g, bool lead, double T)
     if (lead) {
         const double den = 2.730874258e13 * g - 4.047895548e13;
         const double m = (206383.0 - 106383.0 * g) / den;
-        section = oneState(24177954540.0 * m, 1.208897727e15 / den, -53191.5 * m,
-                           -2.659575e9 / den);
+        section = oneState(24177954540.0 * m, 1.208897727e15 / den, -53191.5 * m, -2.659575e9 / den);
     } else {
         const double n = 1.0 / (14362379700.0 * g * g - 14538620780.0 * g - 3198499771.0);
         const double Q = 1147000943.0 * g * g - 1515182393.0 * g - 333340460.0;
-        section = oneState(-1748.251748 * Q * n, 635727272600.0 * g * n, 0.003846153846 * Q * n,
-                           -1398599.999 * g * n);
+        section = oneState(-1748.251748 * Q * n, 635727272600.0 * g * n, 0.003846153846 * Q * n, -1398599.999 * g * n);
     }
     const StateSpace<1> d = discretiseBilinear<1>(section, T);
     gainA_ = d.A[0][0];
@@ -100,15 +97,14 @@ void FlavorStage2000::buildLeadClipper(double g)
     const double feedback = kClipperFeedback * g;
     const auto network = [this](double x) {
         const double a = std::fabs(x);
-        const double magnitude =
-            a <= 8.0 ? clipNetwork_.lookup(a) : a * kNetworkSlopeBeyond + kNetworkOffsetBeyond;
+        const double magnitude = a <= 8.0 ? clipNetwork_.lookup(a) : a * kNetworkSlopeBeyond + kNetworkOffsetBeyond;
         return sign(x) * magnitude;
     };
     for (int i = 0; i < kLeadClipperPoints; ++i) {
         const double v = i * kLeadClipperMax / 512.0;
         const auto f = [&](double x) { return x - feedback * (v + network(x)); };
-        leadClipperSamples_[static_cast<std::size_t>(i)] =
-            bisectRoot(f, kSolveLow, kSolveHigh, kClipperResidual, kClipperWidth);
+        leadClipperSamples_[static_cast<std::size_t>(i)]
+            = bisectRoot(f, kSolveLow, kSolveHigh, kClipperResidual, kClipperWidth);
     }
     repeatLastPoint(leadClipperSamples_);
     leadClipper_.setSlopesFromSamples();

@@ -96,7 +96,7 @@ public:
 
 private:
     static constexpr Coefficient kBiasToGrid{2.1276595744680852e-05}; // 1/47000
-    static constexpr Coefficient kGridScale{1000.0};                   // volts to millivolts
+    static constexpr Coefficient kGridScale{1000.0};                  // volts to millivolts
 
     void setGainSection(double g, bool lead, double T);
     void buildLeadClipper(double g);
@@ -105,7 +105,7 @@ private:
     CurveTable leadClipper_; // T3, computed
     CurveTable clipNetwork_; // T4, stored
     CurveSamples<kLeadClipperPoints> leadClipperSamples_{};
-    FlavorBias bias_;        // with T2
+    FlavorBias bias_; // with T2
 
     double T_ = -1.0;
     double g_ = -1.0;

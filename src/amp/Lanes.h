@@ -84,16 +84,28 @@ using LaneValue = typename Lanes::Value;
 template <class V>
 V lanesOf(Coefficient c);
 template <>
-inline double lanesOf<double>(Coefficient c) { return c.value(); }
+inline double lanesOf<double>(Coefficient c)
+{
+    return c.value();
+}
 template <>
-inline DoublePair lanesOf<DoublePair>(Coefficient c) { return c.lanes(); }
+inline DoublePair lanesOf<DoublePair>(Coefficient c)
+{
+    return c.lanes();
+}
 
 template <class V>
 V broadcast(double value);
 template <>
-inline double broadcast<double>(double value) { return value; }
+inline double broadcast<double>(double value)
+{
+    return value;
+}
 template <>
-inline DoublePair broadcast<DoublePair>(double value) { return DoublePair{value, value}; }
+inline DoublePair broadcast<DoublePair>(double value)
+{
+    return DoublePair{value, value};
+}
 
 // ---- lane-wise helpers, one overload per value type --------------------------------------
 

@@ -39,9 +39,9 @@ public:
 
     // The constants of the loop equation for one K (and r), as `solve` uses them.
     struct Loop {
-        Coefficient gain;           // K
-        Coefficient swing;          // S
-        Coefficient fourSwing;      // 4·S
+        Coefficient gain;      // K
+        Coefficient swing;     // S
+        Coefficient fourSwing; // 4·S
         Coefficient inputOffset;
         Coefficient swingPlusScale; // S + r
         Coefficient kneeLowScaled;  // k1·r
@@ -55,8 +55,16 @@ public:
     Loop loopConstants(double K, double r) const
     {
         const double S = swing_;
-        return {K, S, 4.0 * S, inputOffset_, S + r, kneeLow_ * r, kneeHigh_ * r,
-                r * kneeLowTwicePlusOne_ + S, r * kneeLowSquared_, r * kneeHighOneMinusTwice_ + S,
+        return {K,
+                S,
+                4.0 * S,
+                inputOffset_,
+                S + r,
+                kneeLow_ * r,
+                kneeHigh_ * r,
+                r * kneeLowTwicePlusOne_ + S,
+                r * kneeLowSquared_,
+                r * kneeHighOneMinusTwice_ + S,
                 r * kneeHighSquared_};
     }
 

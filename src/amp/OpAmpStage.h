@@ -58,7 +58,7 @@ private:
     StateSpace<N> discrete_;
     LaneStateSpace<N> coefficients_; // discrete_, laid out for process
     double T_ = 0.0;
-    Loop loop_;                      // the loop equation for K = D_d
+    Loop loop_; // the loop equation for K = D_d
     LaneState<N> x_{};
 };
 

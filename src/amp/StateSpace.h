@@ -48,8 +48,8 @@ struct StateSpaceMimo {
 
 // Which side H stands on in the trapezoidal state matrix.
 enum class ProductOrder {
-    InverseLeft,  // A_d = H·(α·I + A)
-    InverseRight  // A_d = (α·I + A)·H
+    InverseLeft, // A_d = H·(α·I + A)
+    InverseRight // A_d = (α·I + A)·H
 };
 
 template <std::size_t N>
@@ -201,8 +201,7 @@ struct BilinearKernel {
 
     Matrix<N> stateMatrix(ProductOrder order) const
     {
-        return order == ProductOrder::InverseLeft ? multiply<N>(H, alphaPlusA)
-                                                  : multiply<N>(alphaPlusA, H);
+        return order == ProductOrder::InverseLeft ? multiply<N>(H, alphaPlusA) : multiply<N>(alphaPlusA, H);
     }
 
     // 2·H·b
@@ -233,8 +232,7 @@ struct BilinearKernel {
 // Trapezoidal rule for one input and one output. A one-state section uses the closed
 // quotients a = (α + p)/(α − p), b_d = 2b/(α − p), c_d = α·c/(α − p), d_d = c·b/(α − p) + d.
 template <std::size_t N>
-StateSpace<N> discretiseBilinear(const StateSpace<N>& s, double T,
-                                 ProductOrder order = ProductOrder::InverseLeft)
+StateSpace<N> discretiseBilinear(const StateSpace<N>& s, double T, ProductOrder order = ProductOrder::InverseLeft)
 {
     StateSpace<N> r;
     if constexpr (N == 1) {
@@ -257,9 +255,8 @@ StateSpace<N> discretiseBilinear(const StateSpace<N>& s, double T,
 
 // Trapezoidal rule for several inputs and outputs.
 template <std::size_t N, std::size_t Inputs, std::size_t Outputs>
-StateSpaceMimo<N, Inputs, Outputs> discretiseBilinear(
-    const StateSpaceMimo<N, Inputs, Outputs>& s, double T,
-    ProductOrder order = ProductOrder::InverseLeft)
+StateSpaceMimo<N, Inputs, Outputs> discretiseBilinear(const StateSpaceMimo<N, Inputs, Outputs>& s, double T,
+                                                      ProductOrder order = ProductOrder::InverseLeft)
 {
     const BilinearKernel<N> k(s.A, T);
     StateSpaceMimo<N, Inputs, Outputs> r;

@@ -11,15 +11,11 @@ constexpr double kMinimumLow = 0.001;
 
 } // namespace
 
-Tonestack::Tonestack()
-{
-    setCoefficients(0.5, 0.5, 0.5, true, 1.0 / 44100.0);
-}
+Tonestack::Tonestack() { setCoefficients(0.5, 0.5, 0.5, true, 1.0 / 44100.0); }
 
 void Tonestack::setCoefficients(double low, double mid, double high, bool driveNetwork, double T)
 {
-    const bool controlsUnchanged =
-        low == low_ && mid == mid_ && high == high_ && driveNetwork == driveNetwork_;
+    const bool controlsUnchanged = low == low_ && mid == mid_ && high == high_ && driveNetwork == driveNetwork_;
     if (controlsUnchanged && T == T_)
         return;
     T_ = T;

@@ -145,8 +145,8 @@ void TubeStage::layOutCoefficients()
 void TubeStage::resetToOperatingPoint()
 {
     const double V = V_;
-    const double operatingPoint[4] = {-0.121 * std::log(V) - 0.4668, 0.0642 - 0.5576 * V,
-                                      0.0645 - 0.5576 * V, (0.0018 * V - 0.6043) * V - 0.4015};
+    const double operatingPoint[4]
+        = {-0.121 * std::log(V) - 0.4668, 0.0642 - 0.5576 * V, 0.0645 - 0.5576 * V, (0.0018 * V - 0.6043) * V - 0.4015};
     for (std::size_t r = 0; r < 4; ++r)
         x_[r] = DoublePair{operatingPoint[r], operatingPoint[r]};
 }
@@ -161,9 +161,8 @@ void TubeStage::buildCurrentTable()
     hi_ = 15.0 - 0.104 * V_;
     const auto& d = discrete_;
     const std::array<double, 4> x = state(0);
-    const double p1 = d.C[kPlateVoltage][0] * x[0] + d.C[kPlateVoltage][1] * x[1] +
-                      d.C[kPlateVoltage][2] * x[2] + d.C[kPlateVoltage][3] * x[3] +
-                      d.D[kPlateVoltage][kSupply] * V_;
+    const double p1 = d.C[kPlateVoltage][0] * x[0] + d.C[kPlateVoltage][1] * x[1] + d.C[kPlateVoltage][2] * x[2]
+                      + d.C[kPlateVoltage][3] * x[3] + d.D[kPlateVoltage][kSupply] * V_;
     const Matrix<2> K = {{{d.D[kGridVoltage][kGridCurrent], d.D[kGridVoltage][kPlateCurrent]},
                           {d.D[kPlateVoltage][kGridCurrent], d.D[kPlateVoltage][kPlateCurrent]}}};
     Vector<2>& v = newtonVoltages_;
@@ -171,19 +170,18 @@ void TubeStage::buildCurrentTable()
         const Vector<2> p = {lo_ + (hi_ - lo_) * k / (kTableSize - 1), p1};
         Triode t(v[0], v[1]);
         for (int iteration = 0;; ++iteration) {
-            const Vector<2> F = {v[0] - p[0] - (K[0][0] * t.ig + K[0][1] * t.ip),
-                                 v[1] - p[1] - (K[1][0] * t.ig + K[1][1] * t.ip)};
+            const Vector<2> F
+                = {v[0] - p[0] - (K[0][0] * t.ig + K[0][1] * t.ip), v[1] - p[1] - (K[1][0] * t.ig + K[1][1] * t.ip)};
             // J = I − K_d·∂i/∂v, with ∂i/∂v = [[dIg/dvg, 0], [dIp/dvg, dIp/dvp]].
-            const Matrix<2> J = {
-                {{1.0 - (K[0][0] * t.dIgDvg + K[0][1] * t.dIpDvg), -K[0][1] * t.dIpDvp},
-                 {-(K[1][0] * t.dIgDvg + K[1][1] * t.dIpDvg), 1.0 - K[1][1] * t.dIpDvp}}};
+            const Matrix<2> J = {{{1.0 - (K[0][0] * t.dIgDvg + K[0][1] * t.dIpDvg), -K[0][1] * t.dIpDvp},
+                                  {-(K[1][0] * t.dIgDvg + K[1][1] * t.dIpDvg), 1.0 - K[1][1] * t.dIpDvp}}};
             const Vector<2> step = multiply<2>(inverse<2>(J), F);
             v[0] -= step[0];
             v[1] -= step[1];
             const double stepSquared = step[0] * step[0] + step[1] * step[1];
             const double residualSquared = F[0] * F[0] + F[1] * F[1];
-            if ((stepSquared <= kNewtonTolerance && residualSquared <= kNewtonTolerance) ||
-                iteration == kNewtonIterationLimit)
+            if ((stepSquared <= kNewtonTolerance && residualSquared <= kNewtonTolerance)
+                || iteration == kNewtonIterationLimit)
                 break;
             t = Triode(v[0], v[1]);
         }

@@ -54,10 +54,9 @@ public:
         V ip;
         currentsAt(sumRow<kGridVoltageTerms>(k.gridVoltage, x, u, V{}, V{}), ig, ip);
         const V y = sumRow<kOutputTerms>(k.output, x, u, ig, ip);
-        const std::array<V, 4> next = {sumRow<kNextTerms[0]>(k.next[0], x, u, ig, ip),
-                                       sumRow<kNextTerms[1]>(k.next[1], x, u, ig, ip),
-                                       sumRow<kNextTerms[2]>(k.next[2], x, u, ig, ip),
-                                       sumRow<kNextTerms[3]>(k.next[3], x, u, ig, ip)};
+        const std::array<V, 4> next
+            = {sumRow<kNextTerms[0]>(k.next[0], x, u, ig, ip), sumRow<kNextTerms[1]>(k.next[1], x, u, ig, ip),
+               sumRow<kNextTerms[2]>(k.next[2], x, u, ig, ip), sumRow<kNextTerms[3]>(k.next[3], x, u, ig, ip)};
         storeState(x_, next, lanes);
         return y;
     }
@@ -81,8 +80,8 @@ public:
     static constexpr unsigned kPlateNetworkTerms = kState1Term | kState2Term | kSupplyTerm | kPlateCurrentTerm;
     static constexpr unsigned kOutputTerms = kPlateNetworkTerms;
     static constexpr unsigned kAllTerms = 0xff;
-    static constexpr std::array<unsigned, 4> kNextTerms = {kAllTerms, kPlateNetworkTerms, kPlateNetworkTerms,
-                                                           kPlateNetworkTerms | kState3Term};
+    static constexpr std::array<unsigned, 4> kNextTerms
+        = {kAllTerms, kPlateNetworkTerms, kPlateNetworkTerms, kPlateNetworkTerms | kState3Term};
 
     // First state value of one channel, or of both (the power bias display).
     double biasState(int channel) const { return x_[0][channel]; }
@@ -158,9 +157,8 @@ private:
             if constexpr (Term > first && ((Terms >> Term) & 1u) != 0)
                 sum = sum + product.template operator()<Term>();
         };
-        [&]<unsigned... Term>(std::integer_sequence<unsigned, Term...>) {
-            (add.template operator()<Term>(), ...);
-        }(std::make_integer_sequence<unsigned, 8>{});
+        [&]<unsigned... Term>(std::integer_sequence<unsigned, Term...>) { (add.template operator()<Term>(), ...); }
+        (std::make_integer_sequence<unsigned, 8>{});
         return sum;
     }
 

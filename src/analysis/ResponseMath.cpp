@@ -27,8 +27,7 @@ std::array<std::size_t, N - 1> indicesWithout(std::size_t skip)
 
 // Determinant of the 2×2 minor on rows r0, r1 and columns c0, c1.
 template <std::size_t N>
-Complex minor2(const ComplexMatrix<N>& m, std::size_t r0, std::size_t r1, std::size_t c0,
-               std::size_t c1)
+Complex minor2(const ComplexMatrix<N>& m, std::size_t r0, std::size_t r1, std::size_t c0, std::size_t c1)
 {
     return complexMultiply(m[r0][c0], m[r1][c1]) - complexMultiply(m[r0][c1], m[r1][c0]);
 }
@@ -36,12 +35,11 @@ Complex minor2(const ComplexMatrix<N>& m, std::size_t r0, std::size_t r1, std::s
 // Determinant of the 3×3 minor on rows r and columns c, expanded along its first row
 // into element × 2×2 minor.
 template <std::size_t N>
-Complex minor3(const ComplexMatrix<N>& m, const std::array<std::size_t, 3>& r,
-               const std::array<std::size_t, 3>& c)
+Complex minor3(const ComplexMatrix<N>& m, const std::array<std::size_t, 3>& r, const std::array<std::size_t, 3>& c)
 {
     return complexMultiply(m[r[0]][c[0]], minor2<N>(m, r[1], r[2], c[1], c[2]))
-         - complexMultiply(m[r[0]][c[1]], minor2<N>(m, r[1], r[2], c[0], c[2]))
-         + complexMultiply(m[r[0]][c[2]], minor2<N>(m, r[1], r[2], c[0], c[1]));
+           - complexMultiply(m[r[0]][c[1]], minor2<N>(m, r[1], r[2], c[0], c[2]))
+           + complexMultiply(m[r[0]][c[2]], minor2<N>(m, r[1], r[2], c[0], c[1]));
 }
 
 // Signed determinant of m without row i and column j.
@@ -138,20 +136,11 @@ Complex complexDivide(Complex p, Complex s)
     return {(p.real() * r + p.imag()) / e, (p.imag() * r - p.real()) / e};
 }
 
-Complex blockResponseAt(const DisplayBlock<2>& block, Complex z)
-{
-    return stateSpaceResponseAt<2>(block, z);
-}
+Complex blockResponseAt(const DisplayBlock<2>& block, Complex z) { return stateSpaceResponseAt<2>(block, z); }
 
-Complex blockResponseAt(const DisplayBlock<3>& block, Complex z)
-{
-    return stateSpaceResponseAt<3>(block, z);
-}
+Complex blockResponseAt(const DisplayBlock<3>& block, Complex z) { return stateSpaceResponseAt<3>(block, z); }
 
-Complex blockResponseAt(const DisplayBlock<4>& block, Complex z)
-{
-    return stateSpaceResponseAt<4>(block, z);
-}
+Complex blockResponseAt(const DisplayBlock<4>& block, Complex z) { return stateSpaceResponseAt<4>(block, z); }
 
 Complex blockResponseAt(const DisplayBlock<1>& section, Complex z)
 {
@@ -165,13 +154,12 @@ float toneResponseAt(int channel, const DisplayBlock<3>& tonestack, const Displa
 {
     switch (channel) {
     case kCleanChannel:
-        return squaredMagnitude(blockResponseAt(tonestack, z))
-             * squaredMagnitude(blockResponseAt(clean, z));
+        return squaredMagnitude(blockResponseAt(tonestack, z)) * squaredMagnitude(blockResponseAt(clean, z));
     case kDriveChannel:
     case kLeadChannel:
         return squaredMagnitude(blockResponseAt(tonestack, z))
-             * (squaredMagnitude(blockResponseAt(drive.network, z))
-                * squaredMagnitude(blockResponseAt(drive.section, z)));
+               * (squaredMagnitude(blockResponseAt(drive.network, z))
+                  * squaredMagnitude(blockResponseAt(drive.section, z)));
     default: // Bypass: nothing shapes the tone
         return 1.0f;
     }

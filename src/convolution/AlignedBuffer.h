@@ -10,8 +10,7 @@ namespace brimtone {
 
 class AlignedBuffer {
 public:
-    explicit AlignedBuffer(int size)
-        : data_(static_cast<float*>(::operator new(bytes(size), alignment))), size_(size)
+    explicit AlignedBuffer(int size) : data_(static_cast<float*>(::operator new(bytes(size), alignment))), size_(size)
     {
         for (int i = 0; i < size; ++i)
             data_.get()[i] = 0.0f;

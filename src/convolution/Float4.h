@@ -16,10 +16,7 @@ inline Float4 load4(const float* source)
     return value;
 }
 
-inline void store4(float* destination, Float4 value)
-{
-    std::memcpy(destination, &value, sizeof value);
-}
+inline void store4(float* destination, Float4 value) { std::memcpy(destination, &value, sizeof value); }
 
 inline Float4 broadcast4(float value) { return Float4{value, value, value, value}; }
 

@@ -8,8 +8,8 @@
 namespace brimtone {
 
 LongConvolver::Pair::Pair(int segment)
-    : segmentLength(segment), plan(createRealFftPlan(2 * segment)), partitionA(2 * segment),
-      partitionB(2 * segment), job(*plan, partitionA, partitionB)
+    : segmentLength(segment), plan(createRealFftPlan(2 * segment)), partitionA(2 * segment), partitionB(2 * segment),
+      job(*plan, partitionA, partitionB)
 {
     if (segment > longestInlineSegment)
         worker.emplace(job);
@@ -22,10 +22,7 @@ LongConvolver::LongConvolver()
     clearHistory();
 }
 
-LongConvolver::~LongConvolver()
-{
-    stopWorkers();
-}
+LongConvolver::~LongConvolver() { stopWorkers(); }
 
 void LongConvolver::stopWorkers()
 {

@@ -7,12 +7,11 @@
 namespace brimtone {
 
 PairConvolution::PairConvolution(RealFftPlan& plan, const PartitionRecord& partitionA,
-    const PartitionRecord& partitionB)
-    : plan_(plan), partitionA_(partitionA), partitionB_(partitionB),
-      windowSpectra_{AlignedBuffer(plan.size()), AlignedBuffer(plan.size())}, product_(plan.size()),
-      output_(plan.size())
-{
-}
+                                 const PartitionRecord& partitionB)
+    : plan_(plan), partitionA_(partitionA),
+      partitionB_(partitionB), windowSpectra_{AlignedBuffer(plan.size()), AlignedBuffer(plan.size())},
+      product_(plan.size()), output_(plan.size())
+{}
 
 void PairConvolution::run(const float* window)
 {

@@ -37,10 +37,7 @@ struct Complex4 {
     Float4 im;
 };
 
-inline Complex4 rotate(Complex4 x, Float4 wr, Float4 wi)
-{
-    return {x.re * wr - x.im * wi, x.re * wi + x.im * wr};
-}
+inline Complex4 rotate(Complex4 x, Float4 wr, Float4 wi) { return {x.re * wr - x.im * wi, x.re * wi + x.im * wr}; }
 
 // Four-point DFTs of (a, b, c, d) with exponent sign -.
 inline void butterfly4(Complex4 a, Complex4 b, Complex4 c, Complex4 d, Complex4 (&o)[4])
@@ -291,8 +288,7 @@ struct RealFft<N>::State {
 
 template <int N>
 RealFft<N>::RealFft() : state_(std::make_unique<State>())
-{
-}
+{}
 
 template <int N>
 RealFft<N>::~RealFft() = default;
@@ -335,15 +331,24 @@ template class RealFft<16384>;
 std::unique_ptr<RealFftPlan> createRealFftPlan(int size)
 {
     switch (size) {
-    case 128: return std::make_unique<RealFft<128>>();
-    case 256: return std::make_unique<RealFft<256>>();
-    case 512: return std::make_unique<RealFft<512>>();
-    case 1024: return std::make_unique<RealFft<1024>>();
-    case 2048: return std::make_unique<RealFft<2048>>();
-    case 4096: return std::make_unique<RealFft<4096>>();
-    case 8192: return std::make_unique<RealFft<8192>>();
-    case 16384: return std::make_unique<RealFft<16384>>();
-    default: return nullptr;
+    case 128:
+        return std::make_unique<RealFft<128>>();
+    case 256:
+        return std::make_unique<RealFft<256>>();
+    case 512:
+        return std::make_unique<RealFft<512>>();
+    case 1024:
+        return std::make_unique<RealFft<1024>>();
+    case 2048:
+        return std::make_unique<RealFft<2048>>();
+    case 4096:
+        return std::make_unique<RealFft<4096>>();
+    case 8192:
+        return std::make_unique<RealFft<8192>>();
+    case 16384:
+        return std::make_unique<RealFft<16384>>();
+    default:
+        return nullptr;
     }
 }
 

@@ -7,10 +7,7 @@
 
 namespace brimtone {
 
-ShortConvolver::ShortConvolver()
-{
-    reset();
-}
+ShortConvolver::ShortConvolver() { reset(); }
 
 void ShortConvolver::reset()
 {
@@ -69,7 +66,7 @@ void ShortConvolver::runInlinePartitions(const float* window)
     for (int k = 1; k < inlinePartitionCount; ++k) {
         const int slot = (newestWindow_ + k) % inlinePartitionCount;
         multiplyAddPackedSpectra(inlineProduct_.data(), windowSpectra_.data() + slot * inlineFftSize,
-            inlineSpectra_.data() + k * inlineFftSize, inlineFftSize);
+                                 inlineSpectra_.data() + k * inlineFftSize, inlineFftSize);
     }
     inlinePlan_.inverse(inlineProduct_.data(), inlineOutput_.data());
 }

@@ -82,9 +82,9 @@ private:
 
     std::array<float, 2 * ringLength> ring_{}; // input ring followed by its mirror copy
     std::array<float, responseLength> scratch_{};
-    std::array<float, blockLength> block_{}; // the block partitions' contribution to the current block
+    std::array<float, blockLength> block_{};           // the block partitions' contribution to the current block
     std::array<float, directTapCount> reversedTaps_{}; // h[63] ... h[0]
-    int position_ = 0; // write position p
+    int position_ = 0;                                 // write position p
 };
 
 } // namespace brimtone

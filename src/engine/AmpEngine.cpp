@@ -446,19 +446,22 @@ inline void AmpEngine::runChain(LaneValue<Lanes>* samples, int count, Lanes lane
         const auto tone = [&](V v) { return cleanLevelAmp_.process(tonestack_.process(v, lanes), lanes); };
         const auto output = [&](V v) { return gain(cleanOutputFilter_.process(v, lanes)); };
         if constexpr (preEq)
-            runPipelined(samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output, displays);
+            runPipelined(
+                samples, count, input, [&](V v) { return 1.8 * slot(0.4 * v); }, tone, output, displays);
         else
             runPipelined(samples, count, input, tone, output, slot, displays);
     } else {
         const auto preamp = [&](V u) { return drivePreamp_.process(input(u), lanes); };
         // The flavour stage in its two halves: its bias loop is the longest feedback loop of
         // the chain, and split, each half overlaps with other groups' work.
-        auto& flavorStage = [this]() -> auto& {
+        auto& flavorStage = [this]() -> auto&
+        {
             if constexpr (Path == ChannelPath::Drive2000)
                 return flavorStage2000_;
             else
                 return flavorStage1994_;
-        }();
+        }
+        ();
         const auto flavor = [&](V v) { return flavorStage.transfer(v, lanes); };
         const auto flavorBias = [&](V out) {
             flavorStage.updateBias(out, lanes);
@@ -467,8 +470,9 @@ inline void AmpEngine::runChain(LaneValue<Lanes>* samples, int count, Lanes lane
         };
         const auto tone = [&](V v) { return gain(driveOutputFilter_.process(tonestack_.process(v, lanes), lanes)); };
         if constexpr (preEq)
-            runPipelined(samples, count, preamp, flavor, flavorBias,
-                         [&](V v) { return 3.571428571428571 * slot(0.4 * v); }, tone, displays);
+            runPipelined(
+                samples, count, preamp, flavor, flavorBias, [&](V v) { return 3.571428571428571 * slot(0.4 * v); },
+                tone, displays);
         else
             runPipelined(samples, count, preamp, flavor, flavorBias, tone, slot, displays);
     }

@@ -14,4 +14,4 @@ extern const double highTapers[12][20];
 extern const double shapeTapers[12][20];
 extern const double gainTapers[6][30];
 
-}  // namespace brimtone::tapers
+} // namespace brimtone::tapers

@@ -19,51 +19,54 @@ constexpr float kGainTimeOffset = 0.0005232348f;
 constexpr float kGainFloor = 0.090970784f;
 constexpr float kDirectGain = 7.66f;
 
-}  // namespace
+} // namespace
 
-RoomAmbience::RoomAmbience() {
-  directFir.setKernel(kAmbienceDirectKernel);
-  colourFir.setKernel(kAmbienceColourKernel);
-  computeTaps();
+RoomAmbience::RoomAmbience()
+{
+    directFir.setKernel(kAmbienceDirectKernel);
+    colourFir.setKernel(kAmbienceColourKernel);
+    computeTaps();
 }
 
-void RoomAmbience::computeTaps() {
-  float t = kFirstTapTime;
-  for (int i = 0; i < kTapCount; ++i) {
-    if (i > 0) {
-      t = t + (static_cast<float>(i) * kTapSpacingGrowth + kTapSpacing);
+void RoomAmbience::computeTaps()
+{
+    float t = kFirstTapTime;
+    for (int i = 0; i < kTapCount; ++i) {
+        if (i > 0) {
+            t = t + (static_cast<float>(i) * kTapSpacingGrowth + kTapSpacing);
+        }
+        const float time = t + kAmbienceTapJitter[i] - kTapTimeShift;
+        tapDelay[i] = static_cast<std::int32_t>(std::lrint(time / kTapPeriod));
+        const float g = kGainScale / (time + kGainTimeOffset) + kGainFloor;
+        tapGain[i] = (i % 2 == 0) ? g : -g;
     }
-    const float time = t + kAmbienceTapJitter[i] - kTapTimeShift;
-    tapDelay[i] = static_cast<std::int32_t>(std::lrint(time / kTapPeriod));
-    const float g = kGainScale / (time + kGainTimeOffset) + kGainFloor;
-    tapGain[i] = (i % 2 == 0) ? g : -g;
-  }
 }
 
-void RoomAmbience::computeReflections(int channel) {
-  const RingDelay<kLineLength>& line = delays[channel];
-  const std::int32_t offset = channelOffset[channel];
-  // Reflection i of block sample j is the sample written tapDelay[i] + offset - j ago, so the
-  // block reads a contiguous run per reflection.
-  std::array<float, kBlockLength> reflections;
-  weightedSums<kTapCount>(
-      tapGain.data(), [&](int i) { return line.since(tapDelay[i] + offset); }, reflections.data());
-  colourFir.process(reflections.data(), colouredReflections[channel].data(), kBlockLength,
-                    channel);
+void RoomAmbience::computeReflections(int channel)
+{
+    const RingDelay<kLineLength>& line = delays[channel];
+    const std::int32_t offset = channelOffset[channel];
+    // Reflection i of block sample j is the sample written tapDelay[i] + offset - j ago, so the
+    // block reads a contiguous run per reflection.
+    std::array<float, kBlockLength> reflections;
+    weightedSums<kTapCount>(
+        tapGain.data(), [&](int i) { return line.since(tapDelay[i] + offset); }, reflections.data());
+    colourFir.process(reflections.data(), colouredReflections[channel].data(), kBlockLength, channel);
 }
 
-void RoomAmbience::process(float& sample, int channel) {
-  RingDelay<kLineLength>& line = delays[channel];
-  line.advance();
-  line.write(sample);
-  int& next = blockPosition[channel];
-  if (next == kBlockLength) {
-    computeReflections(channel);
-    next = 0;
-  }
-  const float direct = line.read(channelOffset[channel]) * kDirectGain;
-  sample = colouredReflections[channel][next] + directFir.process(direct, channel);
-  next = next + 1;
+void RoomAmbience::process(float& sample, int channel)
+{
+    RingDelay<kLineLength>& line = delays[channel];
+    line.advance();
+    line.write(sample);
+    int& next = blockPosition[channel];
+    if (next == kBlockLength) {
+        computeReflections(channel);
+        next = 0;
+    }
+    const float direct = line.read(channelOffset[channel]) * kDirectGain;
+    sample = colouredReflections[channel][next] + directFir.process(direct, channel);
+    next = next + 1;
 }
 
-}  // namespace brimtone
+} // namespace brimtone

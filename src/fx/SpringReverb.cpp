@@ -12,65 +12,63 @@ constexpr float kHalvingRate = 40000.0f;
 // Level at which the dry signal enters the convolution.
 constexpr float kInputGain = 0.04f;
 
-}  // namespace
+} // namespace
 
-SpringReverb::SpringReverb() {
-  for (auto& convolver : convolvers) {
-    convolver = std::make_unique<LongConvolver>();
-  }
-  setSamplePeriod(1.0 / 44100.0);
-  convolvers[0]->setImpulseResponse(springIrLeft);
-  convolvers[1]->setImpulseResponse(springIrRight);
-  reset();
+SpringReverb::SpringReverb()
+{
+    for (auto& convolver : convolvers) {
+        convolver = std::make_unique<LongConvolver>();
+    }
+    setSamplePeriod(1.0 / 44100.0);
+    convolvers[0]->setImpulseResponse(springIrLeft);
+    convolvers[1]->setImpulseResponse(springIrRight);
+    reset();
 }
 
-void SpringReverb::setSamplePeriod(double T) {
-  reduceRate(T, kHalvingRate, kMaxFactor, factor, phase);
+void SpringReverb::setSamplePeriod(double T) { reduceRate(T, kHalvingRate, kMaxFactor, factor, phase); }
+
+void SpringReverb::reset()
+{
+    for (auto& block : inBlock) {
+        block.fill(0.0f);
+    }
+    for (auto& block : outBlock) {
+        block.fill(0.0f);
+    }
+    phase.fill(0);
+    for (auto& convolver : convolvers) {
+        convolver->reset();
+    }
 }
 
-void SpringReverb::reset() {
-  for (auto& block : inBlock) {
-    block.fill(0.0f);
-  }
-  for (auto& block : outBlock) {
-    block.fill(0.0f);
-  }
-  phase.fill(0);
-  for (auto& convolver : convolvers) {
-    convolver->reset();
-  }
-}
-
-double SpringReverb::process(double sample, int channel) {
-  float* in = inBlock[channel].data();
-  float* out = outBlock[channel].data();
-  std::int32_t& p = phase[channel];
-  in[p] = static_cast<float>(sample) * kInputGain;
-  p = p + 1;
-  if (p != factor) {
-    return static_cast<double>(out[p]);
-  }
-  // The block is complete: its outputs are handed out one per call, starting now.
-  p = 0;
-  LongConvolver& convolver = *convolvers[channel];
-  switch (factor) {
+double SpringReverb::process(double sample, int channel)
+{
+    float* in = inBlock[channel].data();
+    float* out = outBlock[channel].data();
+    std::int32_t& p = phase[channel];
+    in[p] = static_cast<float>(sample) * kInputGain;
+    p = p + 1;
+    if (p != factor) {
+        return static_cast<double>(out[p]);
+    }
+    // The block is complete: its outputs are handed out one per call, starting now.
+    p = 0;
+    LongConvolver& convolver = *convolvers[channel];
+    switch (factor) {
     case 2:
-      halfBandInterpolator[channel].interpolate2(
-          convolver.process(halfBandDecimator[channel].decimate2(in)), out);
-      break;
+        halfBandInterpolator[channel].interpolate2(convolver.process(halfBandDecimator[channel].decimate2(in)), out);
+        break;
     case 4:
-      firInterpolator[channel].interpolate4(convolver.process(firDecimator[channel].decimate4(in)),
-                                            out);
-      break;
+        firInterpolator[channel].interpolate4(convolver.process(firDecimator[channel].decimate4(in)), out);
+        break;
     case 8:
-      combinedInterpolator[channel].interpolate8(
-          convolver.process(combinedDecimator[channel].decimate8(in)), out);
-      break;
+        combinedInterpolator[channel].interpolate8(convolver.process(combinedDecimator[channel].decimate8(in)), out);
+        break;
     default:
-      out[0] = convolver.process(in[0]);
-      break;
-  }
-  return static_cast<double>(out[0]);
+        out[0] = convolver.process(in[0]);
+        break;
+    }
+    return static_cast<double>(out[0]);
 }
 
-}  // namespace brimtone
+} // namespace brimtone

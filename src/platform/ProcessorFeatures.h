@@ -10,8 +10,8 @@ inline VectorLevel vectorLevel()
 {
     static const VectorLevel level = [] {
         __builtin_cpu_init();
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-            __builtin_cpu_supports("avx512dq"))
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")
+            && __builtin_cpu_supports("avx512dq"))
             return VectorLevel::Avx512;
         if (__builtin_cpu_supports("avx2"))
             return VectorLevel::Avx2;

@@ -58,7 +58,9 @@ public:
     {
         if ((word_.exchange(signalled, std::memory_order_acq_rel) & sleeping) == 0)
             return;
-        { std::lock_guard<std::mutex> hold(mutex_); }
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+        }
         woken_.notify_all();
     }
 

@@ -25,8 +25,8 @@ bool DisplayReader::readFrame(View view)
     }
     case View::TonestackResponse:
         // The grid follows the amplifier's rate even when no new curve came.
-        grid_.setSamplePeriod(static_cast<float>(engine.samplePeriod() /
-                                                 AmpEngine::oversamplingFactor(engine.oversampling())));
+        grid_.setSamplePeriod(
+            static_cast<float>(engine.samplePeriod() / AmpEngine::oversamplingFactor(engine.oversampling())));
         if (!effect_.beginAnalysisRead())
             return false;
         readResponse();

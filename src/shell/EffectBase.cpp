@@ -116,8 +116,7 @@ void EffectBase::getParameterName(std::int32_t, char* text)
         text[0] = '\0';
 }
 
-std::intptr_t EffectBase::dispatcher(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
-                                     float opt)
+std::intptr_t EffectBase::dispatcher(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)
 {
     switch (opcode) {
     case vst::effOpen:

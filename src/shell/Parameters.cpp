@@ -9,8 +9,8 @@ namespace brimtone {
 namespace {
 
 const char* const parameterNames[kNumParams] = {
-    "Enable", "Channel",  "Input",    "Gain",   "Level",    "Low",    "Mid",      "High",   "Shape",     "Reverb",
-    "Ambience", "Master", "Stereo",   "Oversmpl", "SpkSim", "Rev Mode", "Amp Mode", "Bright", "Tube Mode", "Limiter",
+    "Enable",   "Channel", "Input",  "Gain",     "Level",  "Low",      "Mid",      "High",   "Shape",     "Reverb",
+    "Ambience", "Master",  "Stereo", "Oversmpl", "SpkSim", "Rev Mode", "Amp Mode", "Bright", "Tube Mode", "Limiter",
 };
 
 const char* const offOn[] = {"Off", "On"};

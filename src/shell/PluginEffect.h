@@ -59,7 +59,7 @@ private:
     std::atomic<bool> closing_{false};
     TProgram programs_[kNumPrograms];
     AmpEngine engine_;
-    int stereoMode_ = 1;                  // audio thread
+    int stereoMode_ = 1; // audio thread
     std::atomic<std::int32_t> busChannels_{2};
     platform::CriticalSection paramLock_; // guards paramValues_, dirtyMask_ and sampleRate
     float paramValues_[kNumParams] = {};

@@ -11,13 +11,12 @@ namespace vst {
 
 struct AEffect;
 
-using HostCallback = std::intptr_t (*)(AEffect* effect, std::int32_t opcode, std::int32_t index,
-                                       std::intptr_t value, void* ptr, float opt);
-using DispatcherProc = std::intptr_t (*)(AEffect* effect, std::int32_t opcode, std::int32_t index,
-                                         std::intptr_t value, void* ptr, float opt);
+using HostCallback = std::intptr_t (*)(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                       void* ptr, float opt);
+using DispatcherProc = std::intptr_t (*)(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                         void* ptr, float opt);
 using ProcessProc = void (*)(AEffect* effect, float** inputs, float** outputs, std::int32_t sampleFrames);
-using ProcessDoubleProc = void (*)(AEffect* effect, double** inputs, double** outputs,
-                                   std::int32_t sampleFrames);
+using ProcessDoubleProc = void (*)(AEffect* effect, double** inputs, double** outputs, std::int32_t sampleFrames);
 using SetParameterProc = void (*)(AEffect* effect, std::int32_t index, float parameter);
 using GetParameterProc = float (*)(AEffect* effect, std::int32_t index);
 

@@ -12,10 +12,7 @@ namespace {
 // repeated past the grid, as every curve's array has it.
 constexpr double kSquares[5] = {0.0, 1.0, 4.0, 9.0, 9.0};
 
-CurveTable squares()
-{
-    return CurveTable(kSquares, 1.0, 0.0, 3.0, 5.0, 2.0, 4);
-}
+CurveTable squares() { return CurveTable(kSquares, 1.0, 0.0, 3.0, 5.0, 2.0, 4); }
 
 TEST(CurveTable, InterpolatesLinearlyInsideTheGrid)
 {

@@ -1,5 +1,5 @@
-#include "amp/DriveOutputFilter.h"
 #include "LinearResponse.h"
+#include "amp/DriveOutputFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +63,8 @@ TEST(DriveOutputFilter, OneStateSectionEndsEachChain)
         double corner; // −3 dB point of the high-passes, 0 for the shelves
     };
     const Case cases[] = {
-        {2, true, 0.0, 1.0, 13.263}, {2, false, 1.0, 0.7407405486, 0.0},
-        {1, true, 1.0, 1.0, 0.0},    {1, false, 1.35, 0.99999974061, 0.0},
-        {0, true, 0.0, 1.0, 24.485}, {0, false, 0.0, 1.0, 17.684},
+        {2, true, 0.0, 1.0, 13.263},          {2, false, 1.0, 0.7407405486, 0.0}, {1, true, 1.0, 1.0, 0.0},
+        {1, false, 1.35, 0.99999974061, 0.0}, {0, true, 0.0, 1.0, 24.485},        {0, false, 0.0, 1.0, 17.684},
     };
     for (const Case& c : cases) {
         DriveOutputFilter d;

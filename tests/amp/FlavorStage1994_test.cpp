@@ -39,9 +39,8 @@ TEST(FlavorStage1994, TransferCurveSolvesTheLoadLine)
         for (int i = 0; i <= 1000; i += 53) {
             const double v = -1.5 + 0.003 * i;
             const double x = u4.samples()[i];
-            const auto f = [&](double y) {
-                return y + 250.0 * g * v + 250000.0 * g * tables::flavorDevice1994Curve.lookup(y);
-            };
+            const auto f
+                = [&](double y) { return y + 250.0 * g * v + 250000.0 * g * tables::flavorDevice1994Curve.lookup(y); };
             EXPECT_LE(f(x - 1e-6), 0.0) << "g = " << g << ", v = " << v;
             EXPECT_GE(f(x + 1e-6), 0.0) << "g = " << g << ", v = " << v;
         }

@@ -27,8 +27,8 @@ struct OneState {
 OneState trapezoidal(double pole, double input, double output, double direct, double T)
 {
     const double alpha = 2.0 / T;
-    return {(alpha + pole) / (alpha - pole), 2.0 * input / (alpha - pole),
-            alpha * output / (alpha - pole), output * input / (alpha - pole) + direct};
+    return {(alpha + pole) / (alpha - pole), 2.0 * input / (alpha - pole), alpha * output / (alpha - pole),
+            output * input / (alpha - pole) + direct};
 }
 
 std::vector<double> testSignal(int n)
@@ -59,8 +59,8 @@ TEST(FlavorStage2000, FirstSamplesFollowGainSectionTransferAndBias)
     const double g = 0.5;
     const double n = 1.0 / (14362379700.0 * g * g - 14538620780.0 * g - 3198499771.0);
     const double Q = 1147000943.0 * g * g - 1515182393.0 * g - 333340460.0;
-    const OneState r = trapezoidal(-1748.251748 * Q * n, 635727272600.0 * g * n, 0.003846153846 * Q * n,
-                             -1398599.999 * g * n, kT);
+    const OneState r
+        = trapezoidal(-1748.251748 * Q * n, 635727272600.0 * g * n, 0.003846153846 * Q * n, -1398599.999 * g * n, kT);
     const double alpha = 2.0 / kT;
     const double ab = (alpha - 21.2766) / (alpha + 21.2766);
     const double bb = 2e6 / (alpha + 21.2766);
@@ -122,16 +122,14 @@ TEST(FlavorStage2000, BiasCurrentCurveSolvesTheGridDiode)
         const double diode = -kIs * (std::exp(x * kInverseVt) - 1.0);
         EXPECT_NEAR(current, diode, 0.01 * std::fabs(current)) << "at v = " << v;
     }
-    EXPECT_DOUBLE_EQ(curve.slopeAbove(),
-                     (curve.samples()[1000] - curve.samples()[999]) * 142.85714285714286);
+    EXPECT_DOUBLE_EQ(curve.slopeAbove(), (curve.samples()[1000] - curve.samples()[999]) * 142.85714285714286);
 }
 
 // F: the clipping network's curve made odd and continued by its asymptote beyond 8.
 double network(double x)
 {
     const double a = std::fabs(x);
-    const double m = a <= 8.0 ? tables::flavorClipNetwork2000Curve.lookup(a)
-                              : a * 0.5290064744 - 2.15072618204251;
+    const double m = a <= 8.0 ? tables::flavorClipNetwork2000Curve.lookup(a) : a * 0.5290064744 - 2.15072618204251;
     return x > 0.0 ? m : (x < 0.0 ? -m : 0.0);
 }
 

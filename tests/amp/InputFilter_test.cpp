@@ -1,6 +1,6 @@
+#include "LinearResponse.h"
 #include "amp/CleanOutputFilter.h"
 #include "amp/InputFilter.h"
-#include "LinearResponse.h"
 
 #include <gtest/gtest.h>
 
@@ -133,7 +133,7 @@ TEST(CleanOutputFilter, DisplayBlockCopiesTheCoefficients)
     const DisplayBlock<2>& b = f.displayBlock();
     const StateSpace<2> s = f.discrete();
     EXPECT_EQ(b.a(0, 1), std::complex<float>(static_cast<float>(s.A[0][1]), 0.0f));
-    EXPECT_EQ(b.A[1], std::complex<float>(static_cast<float>(s.A[1][0]), 0.0f));  // column by column
+    EXPECT_EQ(b.A[1], std::complex<float>(static_cast<float>(s.A[1][0]), 0.0f)); // column by column
     EXPECT_EQ(b.B[1].real(), static_cast<float>(s.B[1]));
     EXPECT_EQ(b.C[0].real(), static_cast<float>(s.C[0]));
     EXPECT_EQ(b.D.real(), static_cast<float>(s.D));

@@ -61,15 +61,14 @@ double discreteGain(const StateSpace<N>& s, double f, double T)
 // Gain of a stage for a sine of f Hz at period T: the stage settles for `settle` seconds,
 // then the output is correlated with sine and cosine over whole periods.
 template <class Stage>
-double measureGain(Stage& stage, double f, double T, double amplitude = 1.0, int channel = 0,
-                   double settle = 1.0)
+double measureGain(Stage& stage, double f, double T, double amplitude = 1.0, int channel = 0, double settle = 1.0)
 {
     const double w = 2.0 * std::numbers::pi * f * T;
     const long settleSamples = std::lround(settle / T);
     long n = 0;
     for (; n < settleSamples; ++n)
         stage.process(amplitude * std::sin(w * static_cast<double>(n)), channel);
-    const double periods = std::ceil(0.1 * f);  // at least 100 ms
+    const double periods = std::ceil(0.1 * f); // at least 100 ms
     const long count = std::lround(periods / (f * T));
     double sumSin = 0.0;
     double sumCos = 0.0;

@@ -1,6 +1,6 @@
+#include "LinearResponse.h"
 #include "amp/CleanLevelAmp.h"
 #include "amp/DrivePreamp.h"
-#include "LinearResponse.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ constexpr double kKnee = 0.433003;
 TEST(OpAmpModel, OutputSaturatesSmoothlyTowardsTheSwing)
 {
     OpAmpModel m;
-    EXPECT_DOUBLE_EQ(m.swing(), 13.37);  // ±15 V rails
+    EXPECT_DOUBLE_EQ(m.swing(), 13.37); // ±15 V rails
     m.setRails(-16.0, 16.0, kGain);
     m.setKnees(-kKnee, kKnee);
     EXPECT_DOUBLE_EQ(m.swing(), kSwing);

@@ -66,8 +66,7 @@ TEST(StateSpace, InverseAndDeterminantOfTwoToFourStates)
     expectInverse<3>(thirdOrderExample().A);
 
     // Upper triangular: the determinant is the product of the diagonal.
-    const Matrix<4> m4 = {{{2.0, 5.0, -1.0, 3.0}, {0.0, 3.0, 7.0, 1.0}, {0.0, 0.0, -4.0, 2.0},
-                           {0.0, 0.0, 0.0, 0.5}}};
+    const Matrix<4> m4 = {{{2.0, 5.0, -1.0, 3.0}, {0.0, 3.0, 7.0, 1.0}, {0.0, 0.0, -4.0, 2.0}, {0.0, 0.0, 0.0, 0.5}}};
     EXPECT_DOUBLE_EQ(determinant<4>(m4), -12.0);
     expectInverse<4>(m4);
     Matrix<4> scaled = fourthOrderExample().A;
@@ -87,8 +86,7 @@ void expectBilinearMapping(const StateSpace<N>& continuous, double T, ProductOrd
     for (double z : {1.0, 0.9, 0.5, -0.3, 1.7}) {
         const double s = alpha * (z - 1.0) / (z + 1.0);
         const double expected = transferAt<N>(continuous, s);
-        EXPECT_NEAR(transferAt<N>(discrete, z), expected, 1e-9 * (1.0 + std::fabs(expected)))
-            << "z = " << z;
+        EXPECT_NEAR(transferAt<N>(discrete, z), expected, 1e-9 * (1.0 + std::fabs(expected))) << "z = " << z;
     }
 }
 

@@ -1,5 +1,5 @@
-#include "amp/Tonestack.h"
 #include "LinearResponse.h"
+#include "amp/Tonestack.h"
 
 #include <gtest/gtest.h>
 
@@ -109,8 +109,7 @@ TEST(Tonestack, CachingAndSamplePeriod)
     for (int knob = 0; knob < 4; ++knob) {
         Tonestack u;
         u.setCoefficients(knob == 0 ? 0.6 : 0.5, knob == 1 ? 0.6 : 0.5, knob == 2 ? 0.6 : 0.5, knob != 3, kT44k);
-        EXPECT_TRUE(u.network().A != constructed.network().A || u.network().C != constructed.network().C)
-            << knob;
+        EXPECT_TRUE(u.network().A != constructed.network().A || u.network().C != constructed.network().C) << knob;
     }
 }
 

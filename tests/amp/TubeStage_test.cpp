@@ -108,14 +108,13 @@ TEST(TubeStage, SkippedTermsAreExactlyZeroAtEveryPeriodAndPosition)
                                              d.D[o][0], d.D[o][1], d.D[o][2], d.D[o][3]};
             };
             expectSkippedZero(TubeStage::kOutputTerms, outputRow(0), "output");
-            expectSkippedZero(TubeStage::kGridVoltageTerms | TubeStage::kGridCurrentTerm |
-                                  TubeStage::kPlateCurrentTerm,
+            expectSkippedZero(TubeStage::kGridVoltageTerms | TubeStage::kGridCurrentTerm | TubeStage::kPlateCurrentTerm,
                               outputRow(1), "grid voltage");
             for (std::size_t r = 0; r < 4; ++r)
-                expectSkippedZero(TubeStage::kNextTerms[r],
-                                  {d.A[r][0], d.A[r][1], d.A[r][2], d.A[r][3], d.B[0][r], d.B[1][r], d.B[2][r],
-                                   d.B[3][r]},
-                                  "next state");
+                expectSkippedZero(
+                    TubeStage::kNextTerms[r],
+                    {d.A[r][0], d.A[r][1], d.A[r][2], d.A[r][3], d.B[0][r], d.B[1][r], d.B[2][r], d.B[3][r]},
+                    "next state");
         }
 }
 
@@ -139,8 +138,7 @@ TEST(TubeStage, FirstSampleFollowsTheDiscretisedCircuit)
     const double y = dot<4>(d.C[0], x) + d.D[0][0] * u + d.D[0][1] * V + d.D[0][2] * ig + d.D[0][3] * ip;
     EXPECT_NEAR(stage.process(u, 1), y, 1e-12 * std::fabs(y) + 1e-15);
     for (std::size_t r = 0; r < 4; ++r) {
-        const double next = dot<4>(d.A[r], x) + d.B[0][r] * u + d.B[1][r] * V + d.B[2][r] * ig +
-                            d.B[3][r] * ip;
+        const double next = dot<4>(d.A[r], x) + d.B[0][r] * u + d.B[1][r] * V + d.B[2][r] * ig + d.B[3][r] * ip;
         EXPECT_NEAR(stage.state(1)[r], next, 1e-12 * std::fabs(next)) << "state " << r;
     }
     // Channel 0 did not move.
@@ -187,8 +185,7 @@ TEST(TubeStage, UnchangedPeriodAndPositionKeepTableAndState)
     for (int i = 0; i < 1000; ++i)
         stage.process(3.0 * std::sin(0.02 * i), 0);
     const auto table = stage.currentTable();
-    const std::array<double, 4> x = {stage.state(0)[0], stage.state(0)[1], stage.state(0)[2],
-                                     stage.state(0)[3]};
+    const std::array<double, 4> x = {stage.state(0)[0], stage.state(0)[1], stage.state(0)[2], stage.state(0)[3]};
 
     stage.setCoefficients(6.0, 0.5, kT);
     EXPECT_EQ(stage.currentTable().front().plate, table.front().plate);

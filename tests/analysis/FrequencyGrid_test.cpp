@@ -15,7 +15,7 @@ constexpr float kT44k = static_cast<float>(1.0 / 44100.0);
 double frequencyOf(std::complex<float> z, float T)
 {
     return std::atan2(static_cast<double>(z.imag()), static_cast<double>(z.real()))
-         / (2.0 * std::numbers::pi * static_cast<double>(T));
+           / (2.0 * std::numbers::pi * static_cast<double>(T));
 }
 
 TEST(FrequencyGrid, SpansTwentyHzToNyquistOf44k)
@@ -52,8 +52,7 @@ TEST(FrequencyGrid, RebuildsWhenThePeriodChanges)
     EXPECT_EQ(grid.samplePeriod(), kT44k / 16.0f);
     // 16 times the rate: point 172 sits at an eighth of half a turn.
     EXPECT_NEAR(frequencyOf(grid.point(FrequencyGrid::kPoints - 1), kT44k / 16.0f), 22050.0, 0.01);
-    EXPECT_NEAR(grid.point(FrequencyGrid::kPoints - 1).real(),
-                std::cos(std::numbers::pi_v<float> / 16.0f), 1e-6f);
+    EXPECT_NEAR(grid.point(FrequencyGrid::kPoints - 1).real(), std::cos(std::numbers::pi_v<float> / 16.0f), 1e-6f);
     // Back to 44.1 kHz gives the same points again.
     grid.setSamplePeriod(kT44k);
     EXPECT_EQ(grid.point(100), first);

@@ -1,9 +1,9 @@
-#include "analysis/FrequencyGrid.h"
-#include "analysis/ResponseMath.h"
 #include "amp/CleanOutputFilter.h"
 #include "amp/DriveOutputFilter.h"
 #include "amp/LinearResponse.h"
 #include "amp/Tonestack.h"
+#include "analysis/FrequencyGrid.h"
+#include "analysis/ResponseMath.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +49,7 @@ struct ToneChain {
 
     float responseAt(int channel, Complex z) const
     {
-        return toneResponseAt(channel, tonestack.displayBlock(), clean.displayBlock(),
-                              drive.displayBlock(), z);
+        return toneResponseAt(channel, tonestack.displayBlock(), clean.displayBlock(), drive.displayBlock(), z);
     }
 
     // The same chain from the double-precision discrete coefficients.
@@ -60,7 +59,7 @@ struct ToneChain {
         if (channel == kClean)
             return t * std::norm(test::transferAt<2>(clean.discrete(), z));
         return t * std::norm(test::transferAt<4>(drive.discreteNetwork(), z))
-             * std::norm(test::transferAt<1>(drive.discreteSection(), z));
+               * std::norm(test::transferAt<1>(drive.discreteSection(), z));
     }
 };
 
@@ -159,10 +158,8 @@ void expectGridMatchesReference(int channel, int ampMode, int oversampling)
     ASSERT_GT(peak, 0.0);
     for (std::size_t k = 0; k < FrequencyGrid::kPoints; ++k) {
         const double expected = chain.referenceAt(channel, widen(grid.point(k)));
-        EXPECT_NEAR(chain.responseAt(channel, grid.point(k)), expected,
-                    2e-4 * expected + 1e-7 * peak)
-            << "channel " << channel << " ampMode " << ampMode << " x" << oversampling
-            << " k " << k;
+        EXPECT_NEAR(chain.responseAt(channel, grid.point(k)), expected, 2e-4 * expected + 1e-7 * peak)
+            << "channel " << channel << " ampMode " << ampMode << " x" << oversampling << " k " << k;
     }
 }
 
@@ -190,15 +187,14 @@ TEST(ToneResponse, DriveAndLeadAtChosenFrequencies)
         int ampMode;
         double f;
     };
-    for (const Case c : {Case{kLead, 0, 30.0}, Case{kDrive, 1, 100.0}, Case{kDrive, 2, 1000.0},
-                         Case{kDrive, 2, 5000.0}}) {
+    for (const Case c :
+         {Case{kLead, 0, 30.0}, Case{kDrive, 1, 100.0}, Case{kDrive, 2, 1000.0}, Case{kDrive, 2, 5000.0}}) {
         const ToneChain chain(c.channel, c.ampMode, kT44k);
         const double w = 2.0 * std::numbers::pi * c.f * kT44k;
         const Complex z{static_cast<float>(std::cos(w)), static_cast<float>(std::sin(w))};
         const double expected = chain.referenceAt(c.channel, widen(z));
         EXPECT_NEAR(chain.responseAt(c.channel, z), expected, 1e-4 * expected) << c.f;
-        const double section =
-            std::norm(test::transferAt<1>(chain.drive.discreteSection(), widen(z)));
+        const double section = std::norm(test::transferAt<1>(chain.drive.discreteSection(), widen(z)));
         EXPECT_GT(std::abs(section - 1.0), 0.04) << c.f;
     }
 }
@@ -214,12 +210,11 @@ TEST(ToneResponse, EigenvalueOfAGivesNaN)
     DisplayBlock<3> tonestack;
     tonestack.assign(s);
     // Away from the eigenvalues the same block is ordinary.
-    EXPECT_NEAR(std::abs(blockResponseAt(tonestack, {0.0f, 1.0f})),
-                std::abs(test::transferAt<3>(s, {0.0, 1.0})), 1e-6);
+    EXPECT_NEAR(std::abs(blockResponseAt(tonestack, {0.0f, 1.0f})), std::abs(test::transferAt<3>(s, {0.0, 1.0})), 1e-6);
 
     const ToneChain chain(kDrive, 0, kT44k);
-    const float atEigenvalue = toneResponseAt(kDrive, tonestack, chain.clean.displayBlock(),
-                                              chain.drive.displayBlock(), {0.25f, 0.0f});
+    const float atEigenvalue
+        = toneResponseAt(kDrive, tonestack, chain.clean.displayBlock(), chain.drive.displayBlock(), {0.25f, 0.0f});
     EXPECT_TRUE(std::isnan(atEigenvalue));
     EXPECT_EQ(responseLevelDb(atEigenvalue), -50.0f);
 
@@ -232,10 +227,7 @@ TEST(ToneResponse, EigenvalueOfAGivesNaN)
     b2.assign(s2);
     EXPECT_TRUE(bothNaN(blockResponseAt(b2, {-0.75f, 0.0f})));
     StateSpace<4> s4;
-    s4.A = {{{0.5, 0.0, 0.0, 0.0},
-             {0.0, 0.25, 0.0, 0.0},
-             {0.0, 0.0, 0.125, 0.0},
-             {0.0, 0.0, 0.0, -0.5}}};
+    s4.A = {{{0.5, 0.0, 0.0, 0.0}, {0.0, 0.25, 0.0, 0.0}, {0.0, 0.0, 0.125, 0.0}, {0.0, 0.0, 0.0, -0.5}}};
     s4.B = {1.0, 1.0, 1.0, 1.0};
     s4.C = {1.0, 1.0, 1.0, 1.0};
     DisplayBlock<4> b4;

@@ -81,7 +81,8 @@ TEST_P(RealFftPlanTest, InverseOfForwardIsNTimesTheInput)
         plan->inverse(spectrum.data(), back.data());
         const double tolerance = 3e-7 * n() * std::log2(n());
         for (int t = 0; t < n(); ++t)
-            ASSERT_NEAR(back[static_cast<std::size_t>(t)], n() * static_cast<double>(x[static_cast<std::size_t>(t)]), tolerance)
+            ASSERT_NEAR(back[static_cast<std::size_t>(t)], n() * static_cast<double>(x[static_cast<std::size_t>(t)]),
+                        tolerance)
                 << "sample " << t;
     }
 }
@@ -106,8 +107,9 @@ TEST_P(RealFftPlanTest, ProductOfSpectraIsCircularConvolution)
     std::vector<double> expected(static_cast<std::size_t>(n()), 0.0);
     for (int t = 0; t < n(); ++t)
         for (int k = 0; k < n() / 2; ++k)
-            expected[static_cast<std::size_t>(t)] += static_cast<double>(h[static_cast<std::size_t>(k)])
-                * static_cast<double>(x[static_cast<std::size_t>((t - k + n()) % n())]);
+            expected[static_cast<std::size_t>(t)]
+                += static_cast<double>(h[static_cast<std::size_t>(k)])
+                   * static_cast<double>(x[static_cast<std::size_t>((t - k + n()) % n())]);
     const double tolerance = 2e-6 * largestMagnitude(expected) * std::log2(n());
     for (int t = 0; t < n(); ++t)
         ASSERT_NEAR(y[static_cast<std::size_t>(t)], expected[static_cast<std::size_t>(t)], tolerance) << "sample " << t;

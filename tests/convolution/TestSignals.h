@@ -45,7 +45,7 @@ inline double directConvolution(const std::vector<float>& x, const std::vector<f
     for (int k = first; k < static_cast<int>(h.size()) && k <= newest; ++k)
         if (newest - k < static_cast<int>(x.size()))
             sum += static_cast<double>(h[static_cast<std::size_t>(k)])
-                * static_cast<double>(x[static_cast<std::size_t>(newest - k)]);
+                   * static_cast<double>(x[static_cast<std::size_t>(newest - k)]);
     return sum;
 }
 

@@ -13,7 +13,10 @@ using namespace brimtone;
 
 namespace {
 
-double curvePoint(double bottomDb, double spanDb, int i) { return std::pow(10.0, (spanDb * i / 29.0 + bottomDb) * 0.05); }
+double curvePoint(double bottomDb, double spanDb, int i)
+{
+    return std::pow(10.0, (spanDb * i / 29.0 + bottomDb) * 0.05);
+}
 
 // An engine on the plain gain path: Bypass, no tube, reverb, cabinet or
 // oversampling, limiter off.
@@ -52,10 +55,10 @@ TEST(AmpEngineSetters, MarkExactlyTheirGroups)
     engine->setMid(engine->settings().mid);
     engine->setHigh(engine->settings().high);
     engine->setShape(engine->settings().shape);
-    engine->setChannel(0.1);   // still Bypass
-    engine->setAmpMode(0.2);   // still "1994"
+    engine->setChannel(0.1); // still Bypass
+    engine->setAmpMode(0.2); // still "1994"
     engine->setOversampling(0.3);
-    engine->setRate(44100.0);  // unchanged period
+    engine->setRate(44100.0); // unchanged period
     EXPECT_EQ(engine->updateMask(), 0u) << "unchanged values mark nothing";
 
     engine->setGain(engine->settings().gain);
@@ -69,14 +72,14 @@ TEST(AmpEngineSetters, MarkExactlyTheirGroups)
         std::uint32_t marks;
     };
     const Case cases[] = {
-        {&AmpEngine::setLevel, 0.5, 0x0e0},       {&AmpEngine::setLow, 0.7, 0x010},
-        {&AmpEngine::setMid, 0.7, 0x010},         {&AmpEngine::setHigh, 0.7, 0x010},
-        {&AmpEngine::setShape, 0.7, 0x080},       {&AmpEngine::setChannel, 0.3, 0x0fc},
+        {&AmpEngine::setLevel, 0.5, 0x0e0},        {&AmpEngine::setLow, 0.7, 0x010},
+        {&AmpEngine::setMid, 0.7, 0x010},          {&AmpEngine::setHigh, 0.7, 0x010},
+        {&AmpEngine::setShape, 0.7, 0x080},        {&AmpEngine::setChannel, 0.3, 0x0fc},
         {&AmpEngine::setOversampling, 1.0, 0x1fe}, {&AmpEngine::setSpeaker, 0.5, 0x400},
-        {&AmpEngine::setReverbMode, 0.5, 0x200},  {&AmpEngine::setAmpMode, 0.5, 0x0ee},
-        {&AmpEngine::setTubeMode, 0.5, 0x000},    {&AmpEngine::setReverb, 0.7, 0x000},
-        {&AmpEngine::setAmbience, 0.7, 0x000},    {&AmpEngine::setInputGain, 0.7, 0x000},
-        {&AmpEngine::setMaster, 0.7, 0x000},      {&AmpEngine::setRate, 48000.0, 0x7ff},
+        {&AmpEngine::setReverbMode, 0.5, 0x200},   {&AmpEngine::setAmpMode, 0.5, 0x0ee},
+        {&AmpEngine::setTubeMode, 0.5, 0x000},     {&AmpEngine::setReverb, 0.7, 0x000},
+        {&AmpEngine::setAmbience, 0.7, 0x000},     {&AmpEngine::setInputGain, 0.7, 0x000},
+        {&AmpEngine::setMaster, 0.7, 0x000},       {&AmpEngine::setRate, 48000.0, 0x7ff},
     };
     for (const Case& c : cases) {
         (engine.get()->*c.setter)(c.value);

@@ -30,15 +30,15 @@ struct AmpEngineProbe {
 namespace {
 
 struct Setting {
-    double channel; // Clean, Drive, Lead as the setter takes them
-    double ampMode; // 1994, 2000, 2002
-    double tubeMode; // off, Pre-EQ, Post-EQ
+    double channel;      // Clean, Drive, Lead as the setter takes them
+    double ampMode;      // 1994, 2000, 2002
+    double tubeMode;     // off, Pre-EQ, Post-EQ
     double oversampling; // 1x, 4x, 16x
 
     std::string name() const
     {
-        return "channel " + std::to_string(channel) + " mode " + std::to_string(ampMode) + " tube " +
-               std::to_string(tubeMode) + " oversampling " + std::to_string(oversampling);
+        return "channel " + std::to_string(channel) + " mode " + std::to_string(ampMode) + " tube "
+               + std::to_string(tubeMode) + " oversampling " + std::to_string(oversampling);
     }
 };
 
@@ -66,7 +66,8 @@ std::vector<DoublePair> stereoSignal(int samples)
     for (int n = 0; n < samples; ++n) {
         const double burst = std::fmod(n * 0.0007, 1.0) < 0.5 ? 1.2 : 0.01;
         const double burstRight = std::fmod(n * 0.0011, 1.0) < 0.3 ? 0.9 : 0.002;
-        signal[static_cast<std::size_t>(n)] = DoublePair{burst * std::sin(n * 0.031), burstRight * std::sin(n * 0.017 + 1.0)};
+        signal[static_cast<std::size_t>(n)]
+            = DoublePair{burst * std::sin(n * 0.031), burstRight * std::sin(n * 0.017 + 1.0)};
     }
     return signal;
 }
@@ -89,7 +90,8 @@ std::vector<DoublePair> amplifiedAlone(AmpEngine& engine, const std::vector<Doub
         for (std::size_t i = 0; i < signal.size(); ++i)
             lane[i] = signal[i][channel];
         for (std::size_t start = 0; start < lane.size(); start += static_cast<std::size_t>(run)) {
-            const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), lane.size() - start));
+            const int count
+                = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), lane.size() - start));
             AmpEngineProbe::amplify(engine, lane.data() + start, count, channel);
         }
         for (std::size_t i = 0; i < signal.size(); ++i)
@@ -98,7 +100,8 @@ std::vector<DoublePair> amplifiedAlone(AmpEngine& engine, const std::vector<Doub
     return out;
 }
 
-void expectIdentical(const std::vector<DoublePair>& expected, const std::vector<DoublePair>& actual, const std::string& what)
+void expectIdentical(const std::vector<DoublePair>& expected, const std::vector<DoublePair>& actual,
+                     const std::string& what)
 {
     int mismatches = 0;
     for (std::size_t i = 0; i < expected.size() && mismatches < 3; ++i)

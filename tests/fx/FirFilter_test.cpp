@@ -11,81 +11,85 @@
 namespace brimtone {
 namespace {
 
-std::vector<float> noise(int length, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-  std::vector<float> signal(length);
-  for (float& value : signal) {
-    value = uniform(generator);
-  }
-  return signal;
+std::vector<float> noise(int length, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::vector<float> signal(length);
+    for (float& value : signal) {
+        value = uniform(generator);
+    }
+    return signal;
 }
 
-TEST(RingDelay, ReadsBackEachSampleAndRunsInTimeOrderAcrossTheWrap) {
-  RingDelay<5> line;
-  for (int n = 1; n <= 13; ++n) {
-    line.advance();
-    line.write(static_cast<float>(n));
-    for (int d = 0; d < 5 && d < n; ++d) {
-      ASSERT_EQ(line.read(d), static_cast<float>(n - d)) << "sample " << n << ", " << d << " ago";
+TEST(RingDelay, ReadsBackEachSampleAndRunsInTimeOrderAcrossTheWrap)
+{
+    RingDelay<5> line;
+    for (int n = 1; n <= 13; ++n) {
+        line.advance();
+        line.write(static_cast<float>(n));
+        for (int d = 0; d < 5 && d < n; ++d) {
+            ASSERT_EQ(line.read(d), static_cast<float>(n - d)) << "sample " << n << ", " << d << " ago";
+        }
+        // From the oldest sample held to the newest, one contiguous run (zeros before the first).
+        const float* run = line.since(4);
+        for (int j = 0; j < 5; ++j) {
+            const int written = n - 4 + j;
+            ASSERT_EQ(run[j], written >= 1 ? static_cast<float>(written) : 0.0f) << "sample " << n << ", run " << j;
+        }
     }
-    // From the oldest sample held to the newest, one contiguous run (zeros before the first).
-    const float* run = line.since(4);
-    for (int j = 0; j < 5; ++j) {
-      const int written = n - 4 + j;
-      ASSERT_EQ(run[j], written >= 1 ? static_cast<float>(written) : 0.0f)
-          << "sample " << n << ", run " << j;
-    }
-  }
 }
 
 // out[n] = sum over k of coeff[k] * in[n - k], added in tap order in single precision.
-float sequentialSum(const std::array<float, 7>& coeff, const std::vector<float>& in, int n) {
-  float y = 0.0f;
-  for (int k = 0; k < 7; ++k) {
-    y += coeff[k] * (n - k >= 0 ? in[n - k] : 0.0f);
-  }
-  return y;
-}
-
-TEST(FirFilter, BlocksGiveTheSequentialSumExactlyOnEachChannel) {
-  const std::vector<float> kernel = noise(7, 1u);
-  std::array<float, 7> coeff{};
-  std::copy(kernel.begin(), kernel.end(), coeff.begin());
-  FirFilter<7, 2 * kWeightedSumWidth> fir;
-  fir.setKernel(coeff);
-
-  const int blocks = 5;  // enough to wrap the history several times
-  const std::vector<float> left = noise(blocks * kWeightedSumWidth, 2u);
-  const std::vector<float> right = noise(blocks * kWeightedSumWidth, 3u);
-  std::vector<float> out(kWeightedSumWidth);
-  for (int b = 0; b < blocks; ++b) {
-    const int first = b * kWeightedSumWidth;
-    fir.process(left.data() + first, out.data(), kWeightedSumWidth, 0);
-    for (int j = 0; j < kWeightedSumWidth; ++j) {
-      ASSERT_EQ(out[j], sequentialSum(coeff, left, first + j)) << "left, sample " << first + j;
+float sequentialSum(const std::array<float, 7>& coeff, const std::vector<float>& in, int n)
+{
+    float y = 0.0f;
+    for (int k = 0; k < 7; ++k) {
+        y += coeff[k] * (n - k >= 0 ? in[n - k] : 0.0f);
     }
-    fir.process(right.data() + first, out.data(), kWeightedSumWidth, 1);
-    for (int j = 0; j < kWeightedSumWidth; ++j) {
-      ASSERT_EQ(out[j], sequentialSum(coeff, right, first + j)) << "right, sample " << first + j;
+    return y;
+}
+
+TEST(FirFilter, BlocksGiveTheSequentialSumExactlyOnEachChannel)
+{
+    const std::vector<float> kernel = noise(7, 1u);
+    std::array<float, 7> coeff{};
+    std::copy(kernel.begin(), kernel.end(), coeff.begin());
+    FirFilter<7, 2 * kWeightedSumWidth> fir;
+    fir.setKernel(coeff);
+
+    const int blocks = 5; // enough to wrap the history several times
+    const std::vector<float> left = noise(blocks * kWeightedSumWidth, 2u);
+    const std::vector<float> right = noise(blocks * kWeightedSumWidth, 3u);
+    std::vector<float> out(kWeightedSumWidth);
+    for (int b = 0; b < blocks; ++b) {
+        const int first = b * kWeightedSumWidth;
+        fir.process(left.data() + first, out.data(), kWeightedSumWidth, 0);
+        for (int j = 0; j < kWeightedSumWidth; ++j) {
+            ASSERT_EQ(out[j], sequentialSum(coeff, left, first + j)) << "left, sample " << first + j;
+        }
+        fir.process(right.data() + first, out.data(), kWeightedSumWidth, 1);
+        for (int j = 0; j < kWeightedSumWidth; ++j) {
+            ASSERT_EQ(out[j], sequentialSum(coeff, right, first + j)) << "right, sample " << first + j;
+        }
     }
-  }
 }
 
-TEST(FirFilter, OneSampleAtATimeGivesTheSumWithinRounding) {
-  const std::vector<float> kernel = noise(7, 4u);
-  std::array<float, 7> coeff{};
-  std::copy(kernel.begin(), kernel.end(), coeff.begin());
-  FirFilter<7> fir;
-  fir.setKernel(coeff);
+TEST(FirFilter, OneSampleAtATimeGivesTheSumWithinRounding)
+{
+    const std::vector<float> kernel = noise(7, 4u);
+    std::array<float, 7> coeff{};
+    std::copy(kernel.begin(), kernel.end(), coeff.begin());
+    FirFilter<7> fir;
+    fir.setKernel(coeff);
 
-  const std::vector<float> in = noise(100, 5u);
-  for (int n = 0; n < static_cast<int>(in.size()); ++n) {
-    // A tap out of place changes the output by the order of the signal.
-    ASSERT_NEAR(fir.process(in[n], 0), sequentialSum(coeff, in, n), 2e-6) << "sample " << n;
-    ASSERT_EQ(fir.process(0.0f, 1), 0.0f) << "the other channel stays silent";
-  }
+    const std::vector<float> in = noise(100, 5u);
+    for (int n = 0; n < static_cast<int>(in.size()); ++n) {
+        // A tap out of place changes the output by the order of the signal.
+        ASSERT_NEAR(fir.process(in[n], 0), sequentialSum(coeff, in, n), 2e-6) << "sample " << n;
+        ASSERT_EQ(fir.process(0.0f, 1), 0.0f) << "the other channel stays silent";
+    }
 }
 
-}  // namespace
-}  // namespace brimtone
+} // namespace
+} // namespace brimtone

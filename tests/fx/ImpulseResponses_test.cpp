@@ -23,20 +23,33 @@ struct CabinetCase {
     double sum;
 };
 
-std::array<CabinetCase, 4> cabinets() {
+std::array<CabinetCase, 4> cabinets()
+{
     return {{
-        {"44k 1x12", cabinetIr44k1x12, 44100.0,
+        {"44k 1x12",
+         cabinetIr44k1x12,
+         44100.0,
          {0.103083f, 0.348758f, 0.660199f, 0.91445f, 0.99999f, 0.862867f, 0.559244f, 0.187119f},
-         4, 0.332429},
-        {"44k 4x12", cabinetIr44k4x12, 44100.0,
+         4,
+         0.332429},
+        {"44k 4x12",
+         cabinetIr44k4x12,
+         44100.0,
          {0.00370199f, 0.081326f, 0.321227f, 0.653318f, 0.900938f, 1.0f, 0.954679f, 0.72385f},
-         5, -0.0554954},
-        {"48k 1x12", cabinetIr48k1x12, 48000.0,
+         5,
+         -0.0554954},
+        {"48k 1x12",
+         cabinetIr48k1x12,
+         48000.0,
          {0.0904973f, 0.320133f, 0.629302f, 0.8944f, 1.00003f, 0.886294f, 0.597063f, 0.228653f},
-         4, 0.293853},
-        {"48k 4x12", cabinetIr48k4x12, 48000.0,
+         4,
+         0.293853},
+        {"48k 4x12",
+         cabinetIr48k4x12,
+         48000.0,
          {0.0724997f, 0.28657f, 0.595108f, 0.852622f, 0.987924f, 0.99997f, 0.868547f, 0.583237f},
-         5, -0.478931},
+         5,
+         -0.478931},
     }};
 }
 
@@ -48,25 +61,31 @@ struct SpringCase {
     std::array<double, 4> blockEnergies;
 };
 
-std::array<SpringCase, 2> springs() {
+std::array<SpringCase, 2> springs()
+{
     return {{
-        {"left", springIrLeft, 279,
+        {"left",
+         springIrLeft,
+         279,
          {-0.0367276f, -0.027067f, -0.0788947f, -0.163316f, -0.108834f, -0.140296f},
          {95.6, 22.7, 8.37, 3.09}},
-        {"right", springIrRight, 468,
+        {"right",
+         springIrRight,
+         468,
          {-0.0188652f, -0.0311228f, -0.0130716f, 0.00512329f, -0.00670338f, -0.0268135f},
          {75.5, 21.2, 9.58, 3.94}},
     }};
 }
 
-int strongestIndex(std::span<const float> table) {
-    const auto strongest = std::max_element(table.begin(), table.end(), [](float a, float b) {
-        return std::fabs(a) < std::fabs(b);
-    });
+int strongestIndex(std::span<const float> table)
+{
+    const auto strongest
+        = std::max_element(table.begin(), table.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
     return static_cast<int>(strongest - table.begin());
 }
 
-double maxAbs(std::span<const float> part) {
+double maxAbs(std::span<const float> part)
+{
     double result = 0.0;
     for (float v : part) {
         result = std::max(result, static_cast<double>(std::fabs(v)));
@@ -74,7 +93,8 @@ double maxAbs(std::span<const float> part) {
     return result;
 }
 
-double energy(std::span<const float> part) {
+double energy(std::span<const float> part)
+{
     double result = 0.0;
     for (float v : part) {
         result += static_cast<double>(v) * static_cast<double>(v);
@@ -83,7 +103,8 @@ double energy(std::span<const float> part) {
 }
 
 // Magnitude of the response at one frequency (a single DFT bin, evaluated directly).
-double magnitudeAt(std::span<const float> table, double frequency, double rate) {
+double magnitudeAt(std::span<const float> table, double frequency, double rate)
+{
     double re = 0.0;
     double im = 0.0;
     for (std::size_t n = 0; n < table.size(); ++n) {
@@ -94,9 +115,10 @@ double magnitudeAt(std::span<const float> table, double frequency, double rate) 
     return std::hypot(re, im);
 }
 
-}  // namespace
+} // namespace
 
-TEST(CabinetResponses, StartWithTheMeasuredOnset) {
+TEST(CabinetResponses, StartWithTheMeasuredOnset)
+{
     for (const auto& cabinet : cabinets()) {
         ASSERT_EQ(cabinet.table.size(), 1024u);
         for (std::size_t i = 0; i < cabinet.first.size(); ++i) {
@@ -105,13 +127,15 @@ TEST(CabinetResponses, StartWithTheMeasuredOnset) {
     }
 }
 
-TEST(CabinetResponses, PeakAtTheListedIndex) {
+TEST(CabinetResponses, PeakAtTheListedIndex)
+{
     for (const auto& cabinet : cabinets()) {
         EXPECT_EQ(strongestIndex(cabinet.table), cabinet.peakIndex) << cabinet.name;
     }
 }
 
-TEST(CabinetResponses, SumsMatchTheStoredTables) {
+TEST(CabinetResponses, SumsMatchTheStoredTables)
+{
     for (const auto& cabinet : cabinets()) {
         double sum = 0.0;
         for (float v : cabinet.table) {
@@ -121,7 +145,8 @@ TEST(CabinetResponses, SumsMatchTheStoredTables) {
     }
 }
 
-TEST(CabinetResponses, DecayToAboutOneThousandthByTheLastSample) {
+TEST(CabinetResponses, DecayToAboutOneThousandthByTheLastSample)
+{
     for (const auto& cabinet : cabinets()) {
         const double tail = maxAbs(cabinet.table.last(64));
         EXPECT_GT(tail, 3e-4) << cabinet.name;
@@ -131,22 +156,23 @@ TEST(CabinetResponses, DecayToAboutOneThousandthByTheLastSample) {
     }
 }
 
-TEST(CabinetResponses, PassTheGuitarBandAndRollOffAtBothEnds) {
+TEST(CabinetResponses, PassTheGuitarBandAndRollOffAtBothEnds)
+{
     for (const auto& cabinet : cabinets()) {
         const double presence = std::max({magnitudeAt(cabinet.table, 1000.0, cabinet.rate),
                                           magnitudeAt(cabinet.table, 2000.0, cabinet.rate),
                                           magnitudeAt(cabinet.table, 3000.0, cabinet.rate)});
         const double bass = magnitudeAt(cabinet.table, 120.0, cabinet.rate);
         // Steep above about 5 kHz: 10 kHz lies more than 26 dB under the presence region.
-        EXPECT_LT(magnitudeAt(cabinet.table, 10000.0, cabinet.rate), 0.05 * presence)
-            << cabinet.name;
+        EXPECT_LT(magnitudeAt(cabinet.table, 10000.0, cabinet.rate), 0.05 * presence) << cabinet.name;
         // Steep below about 80 Hz: 40 Hz lies 20 dB under the cabinet's bass resonance.
         EXPECT_LT(magnitudeAt(cabinet.table, 40.0, cabinet.rate), 0.1 * bass) << cabinet.name;
         EXPECT_GT(bass, 0.5 * presence) << cabinet.name;
     }
 }
 
-TEST(SpringResponses, CarryTheMeasuredSamples256To261) {
+TEST(SpringResponses, CarryTheMeasuredSamples256To261)
+{
     for (const auto& spring : springs()) {
         ASSERT_EQ(spring.table.size(), 32768u);
         for (std::size_t i = 0; i < spring.samples256.size(); ++i) {
@@ -155,24 +181,26 @@ TEST(SpringResponses, CarryTheMeasuredSamples256To261) {
     }
 }
 
-TEST(SpringResponses, PeakOfOneAtTheListedIndex) {
+TEST(SpringResponses, PeakOfOneAtTheListedIndex)
+{
     for (const auto& spring : springs()) {
         EXPECT_EQ(spring.table[static_cast<std::size_t>(spring.peakIndex)], 1.0f) << spring.name;
         EXPECT_EQ(strongestIndex(spring.table), spring.peakIndex) << spring.name;
     }
 }
 
-TEST(SpringResponses, BlockEnergiesWithinTenPercent) {
+TEST(SpringResponses, BlockEnergiesWithinTenPercent)
+{
     for (const auto& spring : springs()) {
         for (std::size_t block = 0; block < spring.blockEnergies.size(); ++block) {
             const double measured = energy(spring.table.subspan(block * 4096, 4096));
-            EXPECT_NEAR(measured / spring.blockEnergies[block], 1.0, 0.1)
-                << spring.name << " block " << block;
+            EXPECT_NEAR(measured / spring.blockEnergies[block], 1.0, 0.1) << spring.name << " block " << block;
         }
     }
 }
 
-TEST(SpringResponses, KeepDecayingToTheEnd) {
+TEST(SpringResponses, KeepDecayingToTheEnd)
+{
     for (const auto& spring : springs()) {
         double previous = energy(spring.table.first(4096));
         for (std::size_t block = 1; block < 8; ++block) {

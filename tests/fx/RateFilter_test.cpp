@@ -16,88 +16,94 @@ namespace {
 // reverb run their convolution in between).
 template <int Ratio>
 struct RoundTrip {
-  RateFilter up;
-  RateFilter down;
-  float process(float x) {
-    std::array<float, Ratio> block{};
-    if constexpr (Ratio == 2) {
-      up.interpolate2(x, block.data());
-      return down.decimate2(block.data());
-    } else if constexpr (Ratio == 4) {
-      up.interpolate4(x, block.data());
-      return down.decimate4(block.data());
-    } else {
-      up.interpolate8(x, block.data());
-      return down.decimate8(block.data());
+    RateFilter up;
+    RateFilter down;
+    float process(float x)
+    {
+        std::array<float, Ratio> block{};
+        if constexpr (Ratio == 2) {
+            up.interpolate2(x, block.data());
+            return down.decimate2(block.data());
+        } else if constexpr (Ratio == 4) {
+            up.interpolate4(x, block.data());
+            return down.decimate4(block.data());
+        } else {
+            up.interpolate8(x, block.data());
+            return down.decimate8(block.data());
+        }
     }
-  }
 };
 
 template <int Ratio>
-float settledDcGain() {
-  RoundTrip<Ratio> trip;
-  float y = 0.0f;
-  for (int n = 0; n < 500; ++n) {
-    y = trip.process(1.0f);
-  }
-  return y;
+float settledDcGain()
+{
+    RoundTrip<Ratio> trip;
+    float y = 0.0f;
+    for (int n = 0; n < 500; ++n) {
+        y = trip.process(1.0f);
+    }
+    return y;
 }
 
 double kernelGain() { return std::accumulate(kKernel4x.begin(), kKernel4x.end(), 0.0); }
 
-TEST(RateFilter, RoundTripsSettleToTheSquaredKernelGain) {
-  EXPECT_NEAR(kernelGain() * kernelGain(), 0.9996, 1e-4);
-  EXPECT_NEAR(settledDcGain<4>(), kernelGain() * kernelGain(), 2e-6);
-  // The half-band all-pass pair has unit gain at DC.
-  EXPECT_NEAR(settledDcGain<2>(), 1.0f, 2e-6);
-  EXPECT_NEAR(settledDcGain<8>(), kernelGain() * kernelGain(), 2e-6);
+TEST(RateFilter, RoundTripsSettleToTheSquaredKernelGain)
+{
+    EXPECT_NEAR(kernelGain() * kernelGain(), 0.9996, 1e-4);
+    EXPECT_NEAR(settledDcGain<4>(), kernelGain() * kernelGain(), 2e-6);
+    // The half-band all-pass pair has unit gain at DC.
+    EXPECT_NEAR(settledDcGain<2>(), 1.0f, 2e-6);
+    EXPECT_NEAR(settledDcGain<8>(), kernelGain() * kernelGain(), 2e-6);
 }
 
-TEST(RateFilter, InterpolateFourImpulseIsTheKernelInPhaseOrder) {
-  RateFilter up;
-  for (int j = 0; j < 12; ++j) {
-    std::array<float, 4> out{};
-    up.interpolate4(j == 0 ? 1.0f : 0.0f, out.data());
-    for (int k = 0; k < 4; ++k) {
-      const float expected = j < 10 ? 4.0f * static_cast<float>(kKernel4x[4 * j + k]) : 0.0f;
-      EXPECT_FLOAT_EQ(out[k], expected) << "call " << j << " phase " << k;
+TEST(RateFilter, InterpolateFourImpulseIsTheKernelInPhaseOrder)
+{
+    RateFilter up;
+    for (int j = 0; j < 12; ++j) {
+        std::array<float, 4> out{};
+        up.interpolate4(j == 0 ? 1.0f : 0.0f, out.data());
+        for (int k = 0; k < 4; ++k) {
+            const float expected = j < 10 ? 4.0f * static_cast<float>(kKernel4x[4 * j + k]) : 0.0f;
+            EXPECT_FLOAT_EQ(out[k], expected) << "call " << j << " phase " << k;
+        }
     }
-  }
 }
 
-TEST(RateFilter, DecimateFourOutputIgnoresTheLaterSamplesOfTheCall) {
-  RateFilter a;
-  RateFilter b;
-  for (int n = 0; n < 30; ++n) {
-    const std::array<float, 4> in = {std::sin(0.3f * static_cast<float>(n)), 0.5f, -0.25f,
-                                     0.125f * static_cast<float>(n)};
-    ASSERT_EQ(a.decimate4(in.data()), b.decimate4(in.data()));
-  }
-  const std::array<float, 4> first = {0.25f, 1.0f, -2.0f, 3.0f};
-  const std::array<float, 4> second = {0.25f, -7.0f, 5.0f, 0.0f};
-  EXPECT_EQ(a.decimate4(first.data()), b.decimate4(second.data()));
-}
-
-TEST(RateFilter, HalfBandDecimatorRejectsTheUpperHalfBand) {
-  // A sine at 0.45 of the host rate would alias to 0.05 of the reduced rate; the half-band
-  // pair keeps it well down while 0.05 of the host rate passes.
-  auto decimatedAmplitude = [](double cyclesPerSample) {
-    RateFilter down;
-    const double w = 2.0 * 3.141592653589793 * cyclesPerSample;
-    double peak = 0.0;
-    for (int n = 0; n < 2000; ++n) {
-      const std::array<float, 2> in = {static_cast<float>(std::sin(w * (2 * n))),
-                                       static_cast<float>(std::sin(w * (2 * n + 1)))};
-      const float y = down.decimate2(in.data());
-      if (n >= 200) {
-        peak = std::max(peak, std::abs(static_cast<double>(y)));
-      }
+TEST(RateFilter, DecimateFourOutputIgnoresTheLaterSamplesOfTheCall)
+{
+    RateFilter a;
+    RateFilter b;
+    for (int n = 0; n < 30; ++n) {
+        const std::array<float, 4> in
+            = {std::sin(0.3f * static_cast<float>(n)), 0.5f, -0.25f, 0.125f * static_cast<float>(n)};
+        ASSERT_EQ(a.decimate4(in.data()), b.decimate4(in.data()));
     }
-    return peak;
-  };
-  EXPECT_NEAR(decimatedAmplitude(0.05), 1.0, 2e-3);
-  EXPECT_LT(decimatedAmplitude(0.45), 1e-4);
+    const std::array<float, 4> first = {0.25f, 1.0f, -2.0f, 3.0f};
+    const std::array<float, 4> second = {0.25f, -7.0f, 5.0f, 0.0f};
+    EXPECT_EQ(a.decimate4(first.data()), b.decimate4(second.data()));
 }
 
-}  // namespace
-}  // namespace brimtone
+TEST(RateFilter, HalfBandDecimatorRejectsTheUpperHalfBand)
+{
+    // A sine at 0.45 of the host rate would alias to 0.05 of the reduced rate; the half-band
+    // pair keeps it well down while 0.05 of the host rate passes.
+    auto decimatedAmplitude = [](double cyclesPerSample) {
+        RateFilter down;
+        const double w = 2.0 * 3.141592653589793 * cyclesPerSample;
+        double peak = 0.0;
+        for (int n = 0; n < 2000; ++n) {
+            const std::array<float, 2> in
+                = {static_cast<float>(std::sin(w * (2 * n))), static_cast<float>(std::sin(w * (2 * n + 1)))};
+            const float y = down.decimate2(in.data());
+            if (n >= 200) {
+                peak = std::max(peak, std::abs(static_cast<double>(y)));
+            }
+        }
+        return peak;
+    };
+    EXPECT_NEAR(decimatedAmplitude(0.05), 1.0, 2e-3);
+    EXPECT_LT(decimatedAmplitude(0.45), 1e-4);
+}
+
+} // namespace
+} // namespace brimtone

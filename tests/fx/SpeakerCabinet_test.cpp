@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convolution/ShortConvolver.h"
@@ -17,255 +17,261 @@
 namespace brimtone {
 namespace {
 
-constexpr double kTrim1x12 = 0.649382;  // 10^(-0.1875)
-constexpr double kTrim4x12 = 0.728618;  // 10^(-0.1375)
-constexpr int kLength = 1100;           // the whole 1024-sample response and some silence
-constexpr double kTolerance = 2e-6;     // rounding of the partitioned convolution
+constexpr double kTrim1x12 = 0.649382; // 10^(-0.1875)
+constexpr double kTrim4x12 = 0.728618; // 10^(-0.1375)
+constexpr int kLength = 1100;          // the whole 1024-sample response and some silence
+constexpr double kTolerance = 2e-6;    // rounding of the partitioned convolution
 
 // Response of one channel to a unit impulse; the other channel is fed silence in between,
 // as the engine interleaves them.
-std::vector<double> impulseResponse(SpeakerCabinet& cabinet, int channel, int length = kLength) {
-  std::vector<double> response;
-  for (int n = 0; n < length; ++n) {
-    for (int c = 0; c < 2; ++c) {
-      double sample = (c == channel && n == 0) ? 1.0 : 0.0;
-      cabinet.process(sample, c);
-      if (c == channel) {
-        response.push_back(sample);
-      }
+std::vector<double> impulseResponse(SpeakerCabinet& cabinet, int channel, int length = kLength)
+{
+    std::vector<double> response;
+    for (int n = 0; n < length; ++n) {
+        for (int c = 0; c < 2; ++c) {
+            double sample = (c == channel && n == 0) ? 1.0 : 0.0;
+            cabinet.process(sample, c);
+            if (c == channel) {
+                response.push_back(sample);
+            }
+        }
     }
-  }
-  return response;
+    return response;
 }
 
-std::vector<double> trimmed(const float* table, double trim, int length = kLength) {
-  std::vector<double> response(length, 0.0);
-  for (int n = 0; n < 1024 && n < length; ++n) {
-    response[n] = table[n] * trim;
-  }
-  return response;
+std::vector<double> trimmed(const float* table, double trim, int length = kLength)
+{
+    std::vector<double> response(length, 0.0);
+    for (int n = 0; n < 1024 && n < length; ++n) {
+        response[n] = table[n] * trim;
+    }
+    return response;
 }
 
 // The response a cabinet running at `factor` host samples per cabinet sample must give:
 // the impulse decimated, convolved with the trimmed table, interpolated, with each block's
 // outputs handed out from the call that completes it.
-std::vector<double> reducedRateResponse(const float* table, double trim, int factor) {
-  std::array<float, 1024> response{};
-  for (int n = 0; n < 1024; ++n) {
-    response[n] = static_cast<float>(table[n] * trim);
-  }
-  ShortConvolver convolver;
-  convolver.setImpulseResponse(response.data());
-  RateFilter down;
-  RateFilter up;
-  std::array<float, 4> in{};
-  std::array<float, 4> out{};
-  std::vector<double> result;
-  for (int n = 0; n < kLength; ++n) {
-    in[n % factor] = n == 0 ? 1.0f : 0.0f;
-    if (n % factor == factor - 1) {
-      if (factor == 1) {
-        out[0] = convolver.process(in[0]);
-      } else if (factor == 2) {
-        up.interpolate2(convolver.process(down.decimate2(in.data())), out.data());
-      } else {
-        up.interpolate4(convolver.process(down.decimate4(in.data())), out.data());
-      }
+std::vector<double> reducedRateResponse(const float* table, double trim, int factor)
+{
+    std::array<float, 1024> response{};
+    for (int n = 0; n < 1024; ++n) {
+        response[n] = static_cast<float>(table[n] * trim);
     }
-    result.push_back(out[(n + 1) % factor]);
-  }
-  return result;
+    ShortConvolver convolver;
+    convolver.setImpulseResponse(response.data());
+    RateFilter down;
+    RateFilter up;
+    std::array<float, 4> in{};
+    std::array<float, 4> out{};
+    std::vector<double> result;
+    for (int n = 0; n < kLength; ++n) {
+        in[n % factor] = n == 0 ? 1.0f : 0.0f;
+        if (n % factor == factor - 1) {
+            if (factor == 1) {
+                out[0] = convolver.process(in[0]);
+            } else if (factor == 2) {
+                up.interpolate2(convolver.process(down.decimate2(in.data())), out.data());
+            } else {
+                up.interpolate4(convolver.process(down.decimate4(in.data())), out.data());
+            }
+        }
+        result.push_back(out[(n + 1) % factor]);
+    }
+    return result;
 }
 
-void expectResponse(const std::vector<double>& actual, const std::vector<double>& expected,
-                    const char* what) {
-  ASSERT_EQ(actual.size(), expected.size());
-  for (std::size_t n = 0; n < actual.size(); ++n) {
-    ASSERT_NEAR(actual[n], expected[n], kTolerance) << what << ", sample " << n;
-  }
+void expectResponse(const std::vector<double>& actual, const std::vector<double>& expected, const char* what)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t n = 0; n < actual.size(); ++n) {
+        ASSERT_NEAR(actual[n], expected[n], kTolerance) << what << ", sample " << n;
+    }
 }
 
-TEST(SpeakerCabinet, ImpulseAt44k1GivesTheTrimmed1x12ResponseOnBothChannels) {
-  auto cabinet = std::make_unique<SpeakerCabinet>();
-  const std::vector<double> expected = trimmed(cabinetIr44k1x12, kTrim1x12);
-  expectResponse(impulseResponse(*cabinet, 0), expected, "channel 0");
-  expectResponse(impulseResponse(*cabinet, 1), expected, "channel 1");
-  EXPECT_NEAR(expected[4], 0.99999 * kTrim1x12, 1e-6);  // the peak
+TEST(SpeakerCabinet, ImpulseAt44k1GivesTheTrimmed1x12ResponseOnBothChannels)
+{
+    auto cabinet = std::make_unique<SpeakerCabinet>();
+    const std::vector<double> expected = trimmed(cabinetIr44k1x12, kTrim1x12);
+    expectResponse(impulseResponse(*cabinet, 0), expected, "channel 0");
+    expectResponse(impulseResponse(*cabinet, 1), expected, "channel 1");
+    EXPECT_NEAR(expected[4], 0.99999 * kTrim1x12, 1e-6); // the peak
 }
 
-TEST(SpeakerCabinet, SecondTypeSelectsTheTrimmed4x12Response) {
-  auto cabinet = std::make_unique<SpeakerCabinet>();
-  cabinet->setSecondType(1);
-  expectResponse(impulseResponse(*cabinet, 0), trimmed(cabinetIr44k4x12, kTrim4x12), "4x12");
-  cabinet->setSecondType(0);
-  expectResponse(impulseResponse(*cabinet, 1), trimmed(cabinetIr44k1x12, kTrim1x12), "1x12");
+TEST(SpeakerCabinet, SecondTypeSelectsTheTrimmed4x12Response)
+{
+    auto cabinet = std::make_unique<SpeakerCabinet>();
+    cabinet->setSecondType(1);
+    expectResponse(impulseResponse(*cabinet, 0), trimmed(cabinetIr44k4x12, kTrim4x12), "4x12");
+    cabinet->setSecondType(0);
+    expectResponse(impulseResponse(*cabinet, 1), trimmed(cabinetIr44k1x12, kTrim1x12), "1x12");
 }
 
 struct RateCase {
-  double rate;
-  bool family48k;
-  int factor;
+    double rate;
+    bool family48k;
+    int factor;
 };
 
 // Names each case by its rate, e.g. "HostRates/SpeakerCabinetRate.<test>/96000Hz".
-std::string rateName(const ::testing::TestParamInfo<RateCase>& info) {
-  return std::to_string(static_cast<int>(info.param.rate)) + "Hz";
+std::string rateName(const ::testing::TestParamInfo<RateCase>& info)
+{
+    return std::to_string(static_cast<int>(info.param.rate)) + "Hz";
 }
 
 class SpeakerCabinetRate : public ::testing::TestWithParam<RateCase> {};
 
-TEST_P(SpeakerCabinetRate, ChoosesTheFamilyAndTheRateFactor) {
-  const RateCase c = GetParam();
-  auto cabinet = std::make_unique<SpeakerCabinet>();
-  cabinet->setSamplePeriod(1.0 / c.rate);
-  cabinet->setSecondType(0);
-  const float* table1x12 = c.family48k ? cabinetIr48k1x12 : cabinetIr44k1x12;
-  expectResponse(impulseResponse(*cabinet, 0), reducedRateResponse(table1x12, kTrim1x12, c.factor),
-                 "1x12");
-  cabinet->setSecondType(1);
-  const float* table4x12 = c.family48k ? cabinetIr48k4x12 : cabinetIr44k4x12;
-  expectResponse(impulseResponse(*cabinet, 1), reducedRateResponse(table4x12, kTrim4x12, c.factor),
-                 "4x12");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    HostRates, SpeakerCabinetRate,
-    ::testing::Values(RateCase{10000, false, 1}, RateCase{32000, false, 1},
-                      RateCase{44100, false, 1}, RateCase{46050, false, 1},
-                      RateCase{46051, true, 1}, RateCase{48000, true, 1},
-                      RateCase{50000, true, 1}, RateCase{79999, true, 1},
-                      RateCase{80000, false, 2}, RateCase{88200, false, 2},
-                      RateCase{96000, true, 2}, RateCase{176400, false, 4},
-                      RateCase{192000, true, 4}, RateCase{200000, true, 4}),
-    rateName);
-
-TEST(SpeakerCabinet, AmbienceStaysOffUpToTheThresholdAndMixesInThreeTenthsAboveIt) {
-  const double h0 = cabinetIr44k1x12[0] * kTrim1x12;
-  // The first ambience output for a cabinet sample y is 7.66 * directKernel[0] * y.
-  const double ambienceGainAtZero = 7.66 * -0.125477;
-  const std::vector<double> dry = trimmed(cabinetIr44k1x12, kTrim1x12);
-
-  struct Setting {
-    double v;
-    bool on;
-  };
-  const float threshold = 0.0031f;
-  const Setting settings[] = {
-      {0.0, false},
-      {0.01, false},  // the lowest Ambience setting: 0.003
-      {0.0031 / 0.3, false},
-      {std::nextafter(threshold, 1.0f) / 0.3, true},
-      {1.0, true},
-  };
-  for (const Setting& s : settings) {
+TEST_P(SpeakerCabinetRate, ChoosesTheFamilyAndTheRateFactor)
+{
+    const RateCase c = GetParam();
     auto cabinet = std::make_unique<SpeakerCabinet>();
-    cabinet->setAmbience(s.v);
-    const std::vector<double> r = impulseResponse(*cabinet, 0);
-    if (!s.on) {
-      expectResponse(r, dry, "ambience off");
-      continue;
-    }
-    const double amount = 0.3 * s.v;
-    EXPECT_NEAR(r[0], h0 * (1.0 + ambienceGainAtZero * amount), 2e-7) << s.v;
-    EXPECT_GT(std::abs(r[0] - h0), 1e-4) << s.v;
-  }
+    cabinet->setSamplePeriod(1.0 / c.rate);
+    cabinet->setSecondType(0);
+    const float* table1x12 = c.family48k ? cabinetIr48k1x12 : cabinetIr44k1x12;
+    expectResponse(impulseResponse(*cabinet, 0), reducedRateResponse(table1x12, kTrim1x12, c.factor), "1x12");
+    cabinet->setSecondType(1);
+    const float* table4x12 = c.family48k ? cabinetIr48k4x12 : cabinetIr44k4x12;
+    expectResponse(impulseResponse(*cabinet, 1), reducedRateResponse(table4x12, kTrim4x12, c.factor), "4x12");
 }
 
-TEST(SpeakerCabinet, SwitchingTheTypeReloadsNothingAndKeepsEachHistory) {
-  auto cabinet = std::make_unique<SpeakerCabinet>();
-  std::vector<double> r;
-  for (int n = 0; n < 60; ++n) {
-    if (n == 10 || n == 30) {
-      // As the engine's update does on every speaker change.
-      cabinet->setSamplePeriod(1.0 / 44100.0);
-      cabinet->setSecondType(n == 10 ? 1 : 0);
+INSTANTIATE_TEST_SUITE_P(HostRates, SpeakerCabinetRate,
+                         ::testing::Values(RateCase{10000, false, 1}, RateCase{32000, false, 1},
+                                           RateCase{44100, false, 1}, RateCase{46050, false, 1},
+                                           RateCase{46051, true, 1}, RateCase{48000, true, 1}, RateCase{50000, true, 1},
+                                           RateCase{79999, true, 1}, RateCase{80000, false, 2},
+                                           RateCase{88200, false, 2}, RateCase{96000, true, 2},
+                                           RateCase{176400, false, 4}, RateCase{192000, true, 4},
+                                           RateCase{200000, true, 4}),
+                         rateName);
+
+TEST(SpeakerCabinet, AmbienceStaysOffUpToTheThresholdAndMixesInThreeTenthsAboveIt)
+{
+    const double h0 = cabinetIr44k1x12[0] * kTrim1x12;
+    // The first ambience output for a cabinet sample y is 7.66 * directKernel[0] * y.
+    const double ambienceGainAtZero = 7.66 * -0.125477;
+    const std::vector<double> dry = trimmed(cabinetIr44k1x12, kTrim1x12);
+
+    struct Setting {
+        double v;
+        bool on;
+    };
+    const float threshold = 0.0031f;
+    const Setting settings[] = {
+        {0.0, false},          {0.01, false}, // the lowest Ambience setting: 0.003
+        {0.0031 / 0.3, false}, {std::nextafter(threshold, 1.0f) / 0.3, true},
+        {1.0, true},
+    };
+    for (const Setting& s : settings) {
+        auto cabinet = std::make_unique<SpeakerCabinet>();
+        cabinet->setAmbience(s.v);
+        const std::vector<double> r = impulseResponse(*cabinet, 0);
+        if (!s.on) {
+            expectResponse(r, dry, "ambience off");
+            continue;
+        }
+        const double amount = 0.3 * s.v;
+        EXPECT_NEAR(r[0], h0 * (1.0 + ambienceGainAtZero * amount), 2e-7) << s.v;
+        EXPECT_GT(std::abs(r[0] - h0), 1e-4) << s.v;
     }
-    double sample = n == 0 ? 1.0 : 0.0;
-    cabinet->process(sample, 0);
-    r.push_back(sample);
-  }
-  for (int n = 0; n < 10; ++n) {
-    EXPECT_NEAR(r[n], cabinetIr44k1x12[n] * kTrim1x12, kTolerance) << n;
-  }
-  // The 4x12 convolver has only been fed silence.
-  for (int n = 10; n < 30; ++n) {
-    EXPECT_NEAR(r[n], 0.0, kTolerance) << n;
-  }
-  // The 1x12 convolver resumes where it stopped: it has seen 10 samples before.
-  for (int n = 30; n < 60; ++n) {
-    EXPECT_NEAR(r[n], cabinetIr44k1x12[n - 20] * kTrim1x12, kTolerance) << n;
-  }
 }
 
-TEST(SpeakerCabinet, RateChangeLoweringTheFactorKeepsTheBlockPositionInRange) {
-  auto cabinet = std::make_unique<SpeakerCabinet>();
-  cabinet->setSamplePeriod(1.0 / 176400.0);
-  for (int n = 0; n < 3; ++n) {
+TEST(SpeakerCabinet, SwitchingTheTypeReloadsNothingAndKeepsEachHistory)
+{
+    auto cabinet = std::make_unique<SpeakerCabinet>();
+    std::vector<double> r;
+    for (int n = 0; n < 60; ++n) {
+        if (n == 10 || n == 30) {
+            // As the engine's update does on every speaker change.
+            cabinet->setSamplePeriod(1.0 / 44100.0);
+            cabinet->setSecondType(n == 10 ? 1 : 0);
+        }
+        double sample = n == 0 ? 1.0 : 0.0;
+        cabinet->process(sample, 0);
+        r.push_back(sample);
+    }
+    for (int n = 0; n < 10; ++n) {
+        EXPECT_NEAR(r[n], cabinetIr44k1x12[n] * kTrim1x12, kTolerance) << n;
+    }
+    // The 4x12 convolver has only been fed silence.
+    for (int n = 10; n < 30; ++n) {
+        EXPECT_NEAR(r[n], 0.0, kTolerance) << n;
+    }
+    // The 1x12 convolver resumes where it stopped: it has seen 10 samples before.
+    for (int n = 30; n < 60; ++n) {
+        EXPECT_NEAR(r[n], cabinetIr44k1x12[n - 20] * kTrim1x12, kTolerance) << n;
+    }
+}
+
+TEST(SpeakerCabinet, RateChangeLoweringTheFactorKeepsTheBlockPositionInRange)
+{
+    auto cabinet = std::make_unique<SpeakerCabinet>();
+    cabinet->setSamplePeriod(1.0 / 176400.0);
+    for (int n = 0; n < 3; ++n) {
+        double sample = 0.5;
+        cabinet->process(sample, 0);
+    }
     double sample = 0.5;
-    cabinet->process(sample, 0);
-  }
-  double sample = 0.5;
-  cabinet->process(sample, 1);
-  // Same family, factor 4 -> 1: no reload, and no block was ever completed.
-  cabinet->setSamplePeriod(1.0 / 44100.0);
-  expectResponse(impulseResponse(*cabinet, 0), trimmed(cabinetIr44k1x12, kTrim1x12), "channel 0");
+    cabinet->process(sample, 1);
+    // Same family, factor 4 -> 1: no reload, and no block was ever completed.
+    cabinet->setSamplePeriod(1.0 / 44100.0);
+    expectResponse(impulseResponse(*cabinet, 0), trimmed(cabinetIr44k1x12, kTrim1x12), "channel 0");
 
-  auto second = std::make_unique<SpeakerCabinet>();
-  second->setSamplePeriod(1.0 / 192000.0);
-  for (int n = 0; n < 3; ++n) {
-    double x = 0.0;
-    second->process(x, 0);
-  }
-  second->setSamplePeriod(1.0 / 96000.0);  // factor 4 -> 2 within the 48 kHz family
-  expectResponse(impulseResponse(*second, 0), reducedRateResponse(cabinetIr48k1x12, kTrim1x12, 2),
-                 "96 kHz");
+    auto second = std::make_unique<SpeakerCabinet>();
+    second->setSamplePeriod(1.0 / 192000.0);
+    for (int n = 0; n < 3; ++n) {
+        double x = 0.0;
+        second->process(x, 0);
+    }
+    second->setSamplePeriod(1.0 / 96000.0); // factor 4 -> 2 within the 48 kHz family
+    expectResponse(impulseResponse(*second, 0), reducedRateResponse(cabinetIr48k1x12, kTrim1x12, 2), "96 kHz");
 }
 
-TEST(SpeakerCabinetLifecycle, InstancesCreatedRunAndDestroyedInALoop) {
-  const double rates[] = {44100.0, 96000.0, 192000.0, 48000.0};
-  for (int i = 0; i < 12; ++i) {
-    auto cabinet = std::make_unique<SpeakerCabinet>();
-    cabinet->setSamplePeriod(1.0 / rates[i % 4]);
-    cabinet->setSecondType(i % 2);
-    cabinet->setAmbience(0.5);
-    for (int n = 0; n < 700 + 37 * i; ++n) {
-      for (int c = 0; c < 2; ++c) {
-        double sample = std::sin(0.01 * n + c);
-        cabinet->process(sample, c);
-        ASSERT_TRUE(std::isfinite(sample));
-      }
+TEST(SpeakerCabinetLifecycle, InstancesCreatedRunAndDestroyedInALoop)
+{
+    const double rates[] = {44100.0, 96000.0, 192000.0, 48000.0};
+    for (int i = 0; i < 12; ++i) {
+        auto cabinet = std::make_unique<SpeakerCabinet>();
+        cabinet->setSamplePeriod(1.0 / rates[i % 4]);
+        cabinet->setSecondType(i % 2);
+        cabinet->setAmbience(0.5);
+        for (int n = 0; n < 700 + 37 * i; ++n) {
+            for (int c = 0; c < 2; ++c) {
+                double sample = std::sin(0.01 * n + c);
+                cabinet->process(sample, c);
+                ASSERT_TRUE(std::isfinite(sample));
+            }
+        }
     }
-  }
 }
 
 // Two instances built at the same moment on two threads, in a fresh process so that both
 // meet the one-time trimming of the shared tables. Run under ThreadSanitizer this shows the
 // trimming is free of data races.
-TEST(SpeakerCabinetLifecycle, TwoInstancesConstructedOnTwoThreadsAtOnce) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        std::vector<double> responses[2];
-        auto build = [&responses](int i) {
-          SpeakerCabinet cabinet;
-          responses[i] = impulseResponse(cabinet, i % 2);
-        };
-        std::thread first(build, 0);
-        std::thread second(build, 1);
-        first.join();
-        second.join();
-        const std::vector<double> expected = trimmed(cabinetIr44k1x12, kTrim1x12);
-        for (const std::vector<double>& r : responses) {
-          for (std::size_t n = 0; n < r.size(); ++n) {
-            if (std::abs(r[n] - expected[n]) > kTolerance) {
-              std::exit(1);
+TEST(SpeakerCabinetLifecycle, TwoInstancesConstructedOnTwoThreadsAtOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::vector<double> responses[2];
+            auto build = [&responses](int i) {
+                SpeakerCabinet cabinet;
+                responses[i] = impulseResponse(cabinet, i % 2);
+            };
+            std::thread first(build, 0);
+            std::thread second(build, 1);
+            first.join();
+            second.join();
+            const std::vector<double> expected = trimmed(cabinetIr44k1x12, kTrim1x12);
+            for (const std::vector<double>& r : responses) {
+                for (std::size_t n = 0; n < r.size(); ++n) {
+                    if (std::abs(r[n] - expected[n]) > kTolerance) {
+                        std::exit(1);
+                    }
+                }
             }
-          }
-        }
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(0), "");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
-}  // namespace
-}  // namespace brimtone
+} // namespace
+} // namespace brimtone

@@ -14,8 +14,28 @@ using namespace brimtone::host;
 
 namespace {
 
-enum : int { Enable, Channel, Input, Gain, Level, Low, Mid, High, Shape, Reverb, Ambience, Master, Stereo, Oversmpl,
-             SpkSim, RevMode, AmpMode, Bright, TubeMode, Limiter };
+enum : int {
+    Enable,
+    Channel,
+    Input,
+    Gain,
+    Level,
+    Low,
+    Mid,
+    High,
+    Shape,
+    Reverb,
+    Ambience,
+    Master,
+    Stereo,
+    Oversmpl,
+    SpkSim,
+    RevMode,
+    AmpMode,
+    Bright,
+    TubeMode,
+    Limiter
+};
 
 const PluginModule& module() { return pluginUnderTest(); }
 
@@ -53,7 +73,9 @@ std::vector<float> sine(std::size_t frames, double amplitude, double cycles)
 {
     std::vector<float> x(frames);
     for (std::size_t i = 0; i < frames; ++i)
-        x[i] = static_cast<float>(amplitude * std::sin(2.0 * 3.141592653589793 * cycles * static_cast<double>(i) / static_cast<double>(frames)));
+        x[i] = static_cast<float>(
+            amplitude
+            * std::sin(2.0 * 3.141592653589793 * cycles * static_cast<double>(i) / static_cast<double>(frames)));
     return x;
 }
 
@@ -133,9 +155,9 @@ TEST_F(HostTest, IdentityStrings)
 TEST_F(HostTest, ParameterNamesAndLabels)
 {
     Instance plugin(module());
-    const char* expected[20] = {"Enable", "Channel", "Input",  "Gain",     "Level",  "Low",      "Mid",
-                                "High",   "Shape",   "Reverb", "Ambience", "Master", "Stereo",   "Oversmpl",
-                                "SpkSim", "Rev Mode", "Amp Mode", "Bright", "Tube Mod", "Limiter"};
+    const char* expected[20] = {"Enable", "Channel",  "Input",    "Gain",     "Level",    "Low",    "Mid",
+                                "High",   "Shape",    "Reverb",   "Ambience", "Master",   "Stereo", "Oversmpl",
+                                "SpkSim", "Rev Mode", "Amp Mode", "Bright",   "Tube Mod", "Limiter"};
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(plugin.text(vst::effGetParamName, i), expected[i]);
         EXPECT_EQ(plugin.text(vst::effGetParamLabel, i), "");
@@ -172,8 +194,13 @@ TEST_F(HostTest, DisplayTexts)
 TEST_F(HostTest, DisplayTextNeverPassesEightBytes)
 {
     Instance plugin(module());
-    const float hostile[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(), 1e30f, -1e30f, 123456.0f, -0.75f};
+    const float hostile[] = {std::numeric_limits<float>::quiet_NaN(),
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             1e30f,
+                             -1e30f,
+                             123456.0f,
+                             -0.75f};
     for (int index = 0; index < 20; ++index) {
         for (float value : hostile) {
             plugin.set(index, value);
@@ -200,10 +227,10 @@ TEST_F(HostTest, ProgramsSwitchAndKeepEdits)
     EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 0);
     EXPECT_EQ(plugin.text(vst::effGetProgramName), "Vintage Tube Amp");
 
-    const char* names[14] = {"Vintage Tube Amp", "Clean 2000",          "Clean 94",       "Boosted Clean",
-                             "Cleanest",         "Transparent Drive",   "Slight Drive",   "Medium Drive",
-                             "Hybrid Drive",     "Solid-State Hi-Gain", "Hybrid Hi-Gain", "Cranked Up",
-                             "Hi-Gain Lead",     "Mid-Gain Lead"};
+    const char* names[14]
+        = {"Vintage Tube Amp",  "Clean 2000",   "Clean 94",     "Boosted Clean", "Cleanest",
+           "Transparent Drive", "Slight Drive", "Medium Drive", "Hybrid Drive",  "Solid-State Hi-Gain",
+           "Hybrid Hi-Gain",    "Cranked Up",   "Hi-Gain Lead", "Mid-Gain Lead"};
     for (int p = 0; p < 20; ++p) {
         plugin.dispatch(vst::effSetProgram, 0, p);
         EXPECT_EQ(plugin.dispatch(vst::effGetProgram), p);

@@ -66,12 +66,12 @@ TEST(FactoryPrograms, RenderFinitePlausibleLevelsAtEveryRateAndOversampling)
                 std::vector<float> left = input, right = input, outLeft, outRight;
                 plugin.process(left, right, outLeft, outRight);
                 const Levels l = levels(outLeft, static_cast<std::size_t>(rate * 0.02));
-                const std::string where = "program " + std::to_string(program) + " at " + std::to_string(rate) +
-                                          " Hz, oversampling " + std::to_string(oversampling);
+                const std::string where = "program " + std::to_string(program) + " at " + std::to_string(rate)
+                                          + " Hz, oversampling " + std::to_string(oversampling);
                 ASSERT_TRUE(l.finite) << where;
                 EXPECT_GT(l.rms, 1e-3) << where; // not silent: above -60 dBFS
-                EXPECT_LT(l.peak, 2.0) << where;  // and not exploding
-                if (program != 4) { // every program but "Cleanest" limits
+                EXPECT_LT(l.peak, 2.0) << where; // and not exploding
+                if (program != 4) {              // every program but "Cleanest" limits
                     EXPECT_LE(l.peak, 0.999f) << where;
                 }
             }

@@ -18,12 +18,12 @@ using namespace std::chrono_literals;
 class Waiter {
 public:
     template <class Body>
-    explicit Waiter(Body body) : thread_([this, body] {
-          body();
-          finished_.store(true);
-      })
-    {
-    }
+    explicit Waiter(Body body)
+        : thread_([this, body] {
+              body();
+              finished_.store(true);
+          })
+    {}
     ~Waiter() { thread_.join(); }
     bool finishedWithin(std::chrono::milliseconds limit) const
     {

@@ -42,7 +42,9 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t index, std::
 
 class Block {
 public:
-    explicit Block(int frames, float value = 0.1f) : left(frames, value), right(frames, value), outLeft(frames), outRight(frames) {}
+    explicit Block(int frames, float value = 0.1f)
+        : left(frames, value), right(frames, value), outLeft(frames), outRight(frames)
+    {}
     void run(PluginEffect& effect, int frames = -1)
     {
         float* ins[2] = {left.data(), right.data()};
