@@ -126,7 +126,7 @@ std::intptr_t EffectBase::dispatcher(std::int32_t opcode, std::int32_t index, st
         close();
         return 0;
     case vst::effSetProgram:
-        if (value < numPrograms)
+        if (value >= 0 && value < numPrograms)
             setProgram(static_cast<std::int32_t>(value));
         return 0;
     case vst::effGetProgram:

@@ -2,6 +2,7 @@
 
 #include "engine/ValueConventions.h"
 #include "shell/PluginIdentity.h"
+#include "vst/Vst2.h"
 
 #include <cstdio>
 
@@ -78,7 +79,9 @@ const char* const* parameterOptions(int index, int* ways)
 void parameterName(int index, char* text)
 {
     const bool known = index >= 0 && index < kNumParams;
-    copyBounded(text, known ? parameterNames[index] : "Unknown", 8);
+    // Names are cut to the interface's 8 characters and terminated after them,
+    // as hosts have long read them ("Tube Mode" shows as "Tube Mod").
+    copyBounded(text, known ? parameterNames[index] : "Unknown", vst::kVstMaxParamStrLen + 1);
 }
 
 void parameterDisplay(int index, float value, char* text)

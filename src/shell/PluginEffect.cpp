@@ -99,7 +99,7 @@ void PluginEffect::setProgram(std::int32_t program)
 void PluginEffect::setProgramName(const char* name)
 {
     if (name != nullptr)
-        copyBounded(programs_[curProgram].name, name, vst::kVstMaxProgNameLen - 1);
+        copyBounded(programs_[curProgram].name, name, vst::kVstMaxProgNameLen);
 }
 
 void PluginEffect::getProgramName(char* name)

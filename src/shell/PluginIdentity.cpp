@@ -21,12 +21,12 @@ std::int32_t pluginUniqueId()
     return vst::fourCC(id[0], id[1], id[2], id[3]);
 }
 
-void copyBounded(char* destination, const char* text, int length)
+void copyBounded(char* destination, const char* text, int capacity)
 {
     int i = 0;
-    for (; i < length && text[i] != '\0'; ++i)
+    for (; i < capacity - 1 && text[i] != '\0'; ++i)
         destination[i] = text[i];
-    for (; i <= length; ++i)
+    for (; i < capacity; ++i)
         destination[i] = '\0';
 }
 

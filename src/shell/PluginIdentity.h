@@ -20,8 +20,9 @@ extern const PluginIdentity pluginIdentity;
 // The unique ID as the host sees it: first character in the most significant byte.
 std::int32_t pluginUniqueId();
 
-// Copies at most `length` characters of `text` into `destination` and writes a
-// terminating zero at `destination[length]`; the buffer holds length + 1 bytes.
-void copyBounded(char* destination, const char* text, int length);
+// Copies `text` into a buffer of `capacity` bytes: at most capacity - 1
+// characters, then zeros up to the end of the buffer. Nothing beyond
+// destination[capacity - 1] is written.
+void copyBounded(char* destination, const char* text, int capacity);
 
 } // namespace brimtone
