@@ -2,8 +2,9 @@
 // Synchronisation primitives of the plug-in. The audio thread only ever calls
 // tryEnter on a CriticalSection; other threads may block in enter.
 
+#include "platform/AddressWait.h"
+
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -39,14 +40,14 @@ private:
 // wait consumes the signal) or manual reset (stays signalled until reset()).
 //
 // One atomic word holds the signal and a flag telling that some thread
-// sleeps on the event. set() touches the mutex and the condition variable
-// only when that flag is up, so signalling an event nobody sleeps on (a job
+// sleeps on the event; sleepers sleep on the word itself (AddressWait). So
+// set() never takes a lock: signalling an event nobody sleeps on (a job
 // finished before its result is collected) is a single atomic exchange, and
-// a wait that finds the event signalled is one compare-exchange. A waiter
-// raises the flag while it holds the mutex and then sleeps; set() clears the
-// flag together with signalling, passes through the mutex (so the waiter is
-// asleep by then) and wakes every sleeper; a sleeper that finds the signal
-// taken by another raises the flag again.
+// waking a sleeper is one more system call. A waiter raises the flag and
+// sleeps only while the word still reads "unsignalled, someone sleeps"; a
+// set() in between changes the word, so the kernel does not put it to sleep.
+// set() clears the flag together with signalling and wakes every sleeper; a
+// sleeper that finds the signal taken by another raises the flag again.
 class Event {
 public:
     enum class Reset { Automatic, Manual };
@@ -56,12 +57,8 @@ public:
 
     void set()
     {
-        if ((word_.exchange(signalled, std::memory_order_acq_rel) & sleeping) == 0)
-            return;
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-        }
-        woken_.notify_all();
+        if ((word_.exchange(signalled, std::memory_order_acq_rel) & sleeping) != 0)
+            wakeAll(word_);
     }
 
     void reset() { word_.fetch_and(~signalled, std::memory_order_acq_rel); }
@@ -69,19 +66,12 @@ public:
     void wait()
     {
         std::uint32_t state = word_.load(std::memory_order_acquire);
-        if (consume(state))
-            return;
-        std::unique_lock<std::mutex> hold(mutex_);
-        // Read again under the mutex: a set() after this read that finds a
-        // sleeper must take the mutex, which it gets only once this thread is
-        // asleep.
-        state = word_.load(std::memory_order_acquire);
         for (;;) {
             if (consume(state))
                 return;
             if ((state & sleeping) != 0
                 || word_.compare_exchange_weak(state, state | sleeping, std::memory_order_acq_rel))
-                woken_.wait(hold);
+                waitWhileEqual(word_, sleeping);
             state = word_.load(std::memory_order_acquire);
         }
     }
@@ -101,8 +91,6 @@ private:
     }
 
     std::atomic<std::uint32_t> word_{0};
-    std::mutex mutex_;
-    std::condition_variable woken_;
     bool manual_;
 };
 
