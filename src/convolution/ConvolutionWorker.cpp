@@ -21,19 +21,13 @@ void ConvolutionWorker::joinThread()
     if (thread_.joinable())
         thread_.join();
     start_.reset();
+    done_.reset();
 }
 
 void ConvolutionWorker::begin(const float* window)
 {
     window_ = window;
     start_.set();
-}
-
-void ConvolutionWorker::markIdle()
-{
-    window_ = nullptr;
-    job_.clear();
-    done_.set();
 }
 
 void ConvolutionWorker::threadProcedure()

@@ -4,12 +4,12 @@
 // to it, while the owner's audio thread goes on with the next L samples.
 //
 // The owner's audio thread and the worker play a strict ping-pong on two
-// auto-reset events. The audio thread waits for `done`, reads the output,
-// hands over the next window and signals `start`; the worker takes the start,
-// transforms, multiplies, writes the output and signals `done`. Between a start
-// and its done only the worker touches its buffers; outside of it only the
-// audio thread does. Whenever no job is running and none is pending, `done` is
-// signalled.
+// auto-reset events. The audio thread hands over a window and signals `start`;
+// the worker takes the start, transforms, multiplies, writes the output and
+// signals `done`; the audio thread waits for that `done` before it reads the
+// output or hands over the next window. Between a start and its done only the
+// worker touches its buffers; outside of it only the audio thread does. Each
+// begin is answered by exactly one done; the owner knows whether a job is out.
 //
 // Stopping raises a flag and signals `start`: the woken thread sees the flag
 // and leaves instead of running a job, so a stop wins over a pending start.
@@ -32,17 +32,16 @@ public:
     // Tells the thread to leave once its current job (if any) is done.
     void requestStop();
     // Waits for the thread to end after requestStop, and drops a start it
-    // never took up, so that a restarted thread does not run a stale job.
+    // never took up and a done nobody collected, so that a restarted thread
+    // neither runs a stale job nor answers for one.
     void joinThread();
 
     // Audio-thread side of the ping-pong.
+    // Waits for the done of the last begin.
     void waitUntilDone() { done_.wait(); }
     // Hands over the next window. The job's output (PairConvolution::output)
     // may be read only between a done and the next begin.
     void begin(const float* window);
-    // Clears the input window, the kept spectrum and the output, and signals
-    // done, so that the next wait passes. No job may be running.
-    void markIdle();
 
 private:
     void threadProcedure();

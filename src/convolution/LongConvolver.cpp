@@ -7,18 +7,23 @@
 
 namespace brimtone {
 
-LongConvolver::Pair::Pair(int segment)
-    : segmentLength(segment), plan(createRealFftPlan(2 * segment)), partitionA(2 * segment), partitionB(2 * segment),
-      job(*plan, partitionA, partitionB)
+LongConvolver::Pair::Pair(int segment, int delay)
+    : segmentLength(segment), startDelay(delay), plan(createRealFftPlan(2 * segment)), partitionA(2 * segment),
+      partitionB(2 * segment), job(*plan, partitionA, partitionB)
 {
     if (segment > longestInlineSegment)
         worker.emplace(job);
 }
 
-LongConvolver::LongConvolver()
+LongConvolver::LongConvolver(int phase)
 {
-    for (int j = 0; j < pairCount; ++j)
-        pairs_[j] = std::make_unique<Pair>(firstSegmentLength << j);
+    int workerSlot = 0;
+    for (int j = 0; j < pairCount; ++j) {
+        const int segment = firstSegmentLength << j;
+        // Worker jobs start on hand-offs 1 + phase, 3 + phase, 5 + phase, 7 + phase.
+        const int delay = segment > longestInlineSegment ? (2 * workerSlot++ + 1 + phase) * firstSegmentLength : 0;
+        pairs_[j] = std::make_unique<Pair>(segment, delay);
+    }
     clearHistory();
 }
 
@@ -43,6 +48,7 @@ void LongConvolver::clearHistory()
     counter_ = 0;
     for (auto& pair : pairs_) {
         pair->position = -1;
+        pair->jobOut = false; // after stopWorkers a begun job may never have run
         pair->forget();
     }
 }
@@ -85,15 +91,19 @@ void LongConvolver::addBlock(int position, const float* block, int length)
         store4(span + i, load4(span + i) + load4(block + i));
 }
 
-// Adds the pair's finished job into the accumulator and starts the next one
-// on the 2L most recent samples; its output is due L samples from now.
+// Adds the pair's finished job into the accumulator and hands off the next
+// one on the 2L most recent samples; its output is due L samples from now.
+// The window stays intact until then: the next L writes reach only the part
+// of the ring behind it.
 void LongConvolver::collect(Pair& pair)
 {
     const int length = pair.segmentLength;
     pair.finish();
     addBlock(pair.position, pair.job.output() + length, length);
-    pair.start(ring_.data() + position_ + ringLength - 2 * length);
+    pair.pendingWindow = ring_.data() + position_ + ringLength - 2 * length;
     pair.position = position_ + length;
+    if (pair.startDelay == 0)
+        pair.start();
 }
 
 float LongConvolver::process(float x)
@@ -104,10 +114,11 @@ float LongConvolver::process(float x)
     position_ = (position_ + 1) & ringMask;
     if ((counter_ & (firstSegmentLength - 1)) == 0 && loaded_) {
         for (auto& pair : pairs_) {
-            if (pair->segmentLength > counter_)
-                break;
-            if ((counter_ & (pair->segmentLength - 1)) == 0)
+            const int sinceHandOff = counter_ & (pair->segmentLength - 1);
+            if (sinceHandOff == 0)
                 collect(*pair);
+            else if (sinceHandOff == pair->startDelay && pair->pendingWindow != nullptr)
+                pair->start();
         }
     }
     counter_ &= ringMask; // all segment lengths divide 32768: the schedule runs on across the wrap

@@ -18,6 +18,16 @@
 // next hand-off, L samples later, so the output does not depend on where a
 // pair runs.
 //
+// Every L is a multiple of the shorter ones, so all pairs hand off together
+// every 8192 samples. Waking the four workers there at once would pile four
+// system calls, and the scheduling of four busy threads, onto one block of
+// the audio thread. So a worker's job starts a few hand-offs (of 128 samples)
+// after its window is complete; it still has most of its L samples to run. A
+// convolver's phase (0 or 1) moves its starts by one more hand-off, so that
+// two convolvers running side by side (the channels of a reverb) do not wake
+// their workers on the same hand-off either: each of the eight falls on a
+// hand-off of its own. Where a job starts does not change its result.
+//
 // Timing: the output at time t is the convolution term t + 1, so a unit
 // impulse yields h[t + 1] for t = 255 ... 32766 and nothing before t = 255
 // (response samples 0 ... 255 are not reproduced). Each job has L samples of
@@ -45,8 +55,9 @@ public:
     static constexpr int skippedSamples = 256; // response samples not reproduced
 
     // Builds plans, partitions, workers and events and clears all state; no
-    // thread is started until a response is loaded.
-    LongConvolver();
+    // thread is started until a response is loaded. `phase` (0 or 1) sets
+    // where the workers' jobs start (see above); the output does not depend on it.
+    explicit LongConvolver(int phase = 0);
     // Stops the worker threads before anything they use is freed.
     ~LongConvolver();
     LongConvolver(const LongConvolver&) = delete;
@@ -81,36 +92,43 @@ private:
     // Two partitions of segment length L convolved together, on a worker
     // thread of their own or (no worker) on the audio thread.
     struct Pair {
-        explicit Pair(int segment);
+        Pair(int segment, int startDelay);
         int segmentLength;
+        int startDelay;                    // samples from a hand-off to the start of its job: 0 on the audio thread
         std::unique_ptr<RealFftPlan> plan; // of size 2L, used only by the thread that runs the job
         PartitionRecord partitionA;
         PartitionRecord partitionB;
         PairConvolution job;
-        int position = -1; // accumulator position of the output of the last job
+        int position = -1;                    // accumulator position of the output of the last job
+        const float* pendingWindow = nullptr; // handed off, its job not started yet
+        bool jobOut = false;                  // a worker runs (or has finished) a job not collected yet
         std::optional<ConvolutionWorker> worker;
 
-        // Runs the job on the window: hands it to the worker, or runs it here.
-        void start(const float* window)
+        // Runs the job on the pending window: hands it to the worker, or runs it here.
+        void start()
         {
-            if (worker)
-                worker->begin(window);
-            else
-                job.run(window);
+            if (worker) {
+                worker->begin(pendingWindow);
+                jobOut = true;
+            } else {
+                job.run(pendingWindow);
+            }
+            pendingWindow = nullptr;
         }
         // Waits until the last job's output may be read (a job run here is done).
         void finish()
         {
-            if (worker)
+            if (jobOut) {
                 worker->waitUntilDone();
+                jobOut = false;
+            }
         }
-        // Forgets the last job's output and the kept spectrum; no job may be running.
+        // Forgets the last job's output, a pending window and the kept
+        // spectrum; no job may be out.
         void forget()
         {
-            if (worker)
-                worker->markIdle();
-            else
-                job.clear();
+            pendingWindow = nullptr;
+            job.clear();
         }
     };
 

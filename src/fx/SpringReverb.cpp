@@ -16,9 +16,9 @@ constexpr float kInputGain = 0.04f;
 
 SpringReverb::SpringReverb()
 {
-    for (auto& convolver : convolvers) {
-        convolver = std::make_unique<LongConvolver>();
-    }
+    // The channels' convolvers take different phases, so that their workers wake apart.
+    for (int channel = 0; channel < 2; ++channel)
+        convolvers[channel] = std::make_unique<LongConvolver>(channel);
     setSamplePeriod(1.0 / 44100.0);
     convolvers[0]->setImpulseResponse(springIrLeft);
     convolvers[1]->setImpulseResponse(springIrRight);
