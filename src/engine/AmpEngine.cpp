@@ -544,9 +544,14 @@ void AmpEngine::publishSnapshot()
 
 void AmpEngine::beginSample(SampleFrame& frame)
 {
-    // A host that sends NaN or infinity must not leave the filters' state
-    // poisoned for good: such a sample counts as silence.
-    frame.in = std::isfinite(frame.in) ? frame.in * settings_.inputGain : 0.0;
+    // What enters the engine is bounded. A host that sends NaN or infinity
+    // must not leave the filters' state poisoned for good: such a sample
+    // counts as silence. A huge finite value (a broken plug-in earlier in the
+    // chain) must not drive the stages so far that they need seconds to come
+    // back: it is held at +-kInputCeiling, far above anything an instrument
+    // and an interface deliver, so ordinary input passes untouched.
+    frame.in
+        = std::isfinite(frame.in) ? std::clamp(frame.in, -kInputCeiling, kInputCeiling) * settings_.inputGain : 0.0;
     followPeak(meters_.inPeak[frame.channel], std::fabs(frame.in), peakCoeff_);
 
     const int os = oversampling();

@@ -117,6 +117,8 @@ public:
     // through the amplifier as one block, so the chain's pipeline fills and drains once per
     // run rather than once per host sample.
     static constexpr int kMaxRun = 8;
+    // Input samples are held within +-kInputCeiling (+40 dBFS).
+    static constexpr double kInputCeiling = 100.0;
 
     // count (1..kMaxRun) consecutive host-rate samples of one channel (all frames carry the
     // same channel).
