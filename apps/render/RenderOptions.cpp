@@ -6,8 +6,9 @@
 namespace brimtone::render {
 
 const char* const usageText
-    = "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--set NAME=VALUE]... [--rate HZ]\n"
-      "                       [--block N] [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
+    = "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--preset FILE.fxp | --bank FILE.fxb]\n"
+      "                       [--set NAME=VALUE]... [--save-preset FILE.fxp] [--rate HZ] [--block N]\n"
+      "                       [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
       "\n"
       "Renders INPUT (WAV, AIFF or FLAC, mono or stereo) through the Brimtone plug-in into OUTPUT\n"
       "(same container, 32-bit float stereo; FLAC as 24-bit). Without INPUT a built-in plucked-string\n"
@@ -15,6 +16,11 @@ const char* const usageText
       "\n"
       "  -o OUTPUT          file to write (written to a temporary file, renamed when complete)\n"
       "  -p PROGRAM         factory program, by index (0..19) or name (\"Hi-Gain Lead\")\n"
+      "  --preset FILE.fxp  load a VST program file into the chosen program\n"
+      "  --bank FILE.fxb    load a VST bank into all programs; -p then chooses from the bank\n"
+      "                     (default: the bank's current program)\n"
+      "  --save-preset FILE.fxp  write the program and settings used as a VST program file\n"
+      "                     (-o may then be left out)\n"
       "  --set NAME=VALUE   parameter by its host name, with a value 0..1 or a display choice\n"
       "                     (--set Channel=Lead, --set Oversmpl=16x, --set 'SpkSim=4x12\"', --set Gain=0.8)\n"
       "  --rate HZ          sample rate of the built-in riff (10000..200000)\n"
@@ -64,6 +70,10 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
             options.program = value;
+        } else if (!std::strcmp(arg, "--preset") || !std::strcmp(arg, "--bank") || !std::strcmp(arg, "--save-preset")) {
+            if (!(value = needValue(i, arg)))
+                return std::nullopt;
+            (arg[2] == 'p' ? options.preset : arg[2] == 'b' ? options.bank : options.savePreset) = value;
         } else if (!std::strcmp(arg, "--set")) {
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
@@ -113,7 +123,11 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             return std::nullopt;
         }
     }
-    if (!options.help && !options.list && options.output.empty()) {
+    if (!options.preset.empty() && !options.bank.empty()) {
+        error = "give --preset or --bank, not both";
+        return std::nullopt;
+    }
+    if (!options.help && !options.list && options.output.empty() && options.savePreset.empty()) {
         error = "no output file given (-o OUTPUT)";
         return std::nullopt;
     }

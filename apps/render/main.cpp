@@ -4,6 +4,7 @@
 
 #include "GuitarRiff.h"
 #include "PluginHost.h"
+#include "Preset.h"
 #include "RenderOptions.h"
 
 #include <sndfile.h>
@@ -42,9 +43,6 @@ std::string lower(std::string text)
     return text;
 }
 
-constexpr int kNumParams = 20;
-constexpr int kNumPrograms = 20;
-
 std::string parameterName(host::Instance& plugin, int index) { return plugin.text(vst::effGetParamName, index); }
 
 std::string displayAt(host::Instance& plugin, int index, float value)
@@ -55,15 +53,16 @@ std::string displayAt(host::Instance& plugin, int index, float value)
 
 void selectProgram(host::Instance& plugin, const std::string& wanted)
 {
+    const int numPrograms = plugin.effect()->numPrograms;
     char* end = nullptr;
     const long index = std::strtol(wanted.c_str(), &end, 10);
     if (end != wanted.c_str() && *end == '\0') {
-        if (index < 0 || index >= kNumPrograms)
-            fail("program index " + wanted + " out of range (0.." + std::to_string(kNumPrograms - 1) + ")");
+        if (index < 0 || index >= numPrograms)
+            fail("program index " + wanted + " out of range (0.." + std::to_string(numPrograms - 1) + ")");
         plugin.dispatch(vst::effSetProgram, 0, index);
         return;
     }
-    for (int p = 0; p < kNumPrograms; ++p) {
+    for (int p = 0; p < numPrograms; ++p) {
         plugin.dispatch(vst::effSetProgram, 0, p);
         if (lower(plugin.text(vst::effGetProgramName)) == lower(wanted))
             return;
@@ -76,7 +75,7 @@ void selectProgram(host::Instance& plugin, const std::string& wanted)
 void applySetting(host::Instance& plugin, const std::string& name, const std::string& valueText)
 {
     int index = -1;
-    for (int i = 0; i < kNumParams; ++i)
+    for (int i = 0; i < plugin.effect()->numParams; ++i)
         if (lower(parameterName(plugin, i)) == lower(name))
             index = i;
     if (index < 0)
@@ -110,14 +109,14 @@ void applySetting(host::Instance& plugin, const std::string& name, const std::st
 void listPlugin(host::Instance& plugin)
 {
     std::printf("Parameters:\n");
-    for (int i = 0; i < kNumParams; ++i) {
+    for (int i = 0; i < plugin.effect()->numParams; ++i) {
         const float value = plugin.get(i);
         std::printf("  %2d %-9s %-8s (%.3f)\n", i, parameterName(plugin, i).c_str(),
                     plugin.text(vst::effGetParamDisplay, i).c_str(), static_cast<double>(value));
     }
     const auto current = plugin.dispatch(vst::effGetProgram);
     std::printf("Programs:\n");
-    for (int p = 0; p < kNumPrograms; ++p) {
+    for (int p = 0; p < plugin.effect()->numPrograms; ++p) {
         plugin.dispatch(vst::effSetProgram, 0, p);
         std::printf("  %2d %s%s\n", p, plugin.text(vst::effGetProgramName).c_str(), p == current ? "  (current)" : "");
     }
@@ -252,7 +251,7 @@ int run(const RenderOptions& options)
                  + " Hz; 10000 to 200000 Hz only");
         }
         totalFrames = static_cast<std::size_t>(inputInfo.frames);
-    } else if (!options.list || !options.output.empty()) {
+    } else if (!options.output.empty()) {
         riff = synthesizeRiff(rate);
         totalFrames = riff.size();
     }
@@ -268,15 +267,23 @@ int run(const RenderOptions& options)
     host::Instance plugin(module, rate, options.block);
     if (plugin.effect() == nullptr)
         fail("the plug-in refused to start");
+    // A bank fills every program before -p chooses among them; a program file
+    // loads into the program -p chose.
+    const host::PresetTarget target = host::presetTarget(plugin);
+    if (!options.bank.empty())
+        host::applyBank(plugin, host::readBankFile(options.bank, target));
     if (!options.program.empty())
         selectProgram(plugin, options.program);
+    if (!options.preset.empty())
+        host::applyProgram(plugin, host::readProgramFile(options.preset, target));
     for (const auto& [name, value] : options.settings)
         applySetting(plugin, name, value);
-    if (options.list) {
+    if (!options.savePreset.empty())
+        host::writePresetFile(options.savePreset, host::encodeProgram(target, host::captureProgram(plugin)));
+    if (options.list)
         listPlugin(plugin);
-        if (options.output.empty())
-            return 0;
-    }
+    if (options.output.empty())
+        return 0;
 
     SF_INFO outputInfo{};
     outputInfo.samplerate = static_cast<int>(std::lround(rate));
