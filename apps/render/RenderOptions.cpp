@@ -40,6 +40,17 @@ bool parseNumber(const char* text, double& value)
     return end != text && *end == '\0';
 }
 
+std::string* presetOption(RenderOptions& options, const char* arg)
+{
+    if (!std::strcmp(arg, "--preset"))
+        return &options.preset;
+    if (!std::strcmp(arg, "--bank"))
+        return &options.bank;
+    if (!std::strcmp(arg, "--save-preset"))
+        return &options.savePreset;
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& error)
@@ -70,10 +81,10 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
             options.program = value;
-        } else if (!std::strcmp(arg, "--preset") || !std::strcmp(arg, "--bank") || !std::strcmp(arg, "--save-preset")) {
+        } else if (std::string* file = presetOption(options, arg)) {
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
-            (arg[2] == 'p' ? options.preset : arg[2] == 'b' ? options.bank : options.savePreset) = value;
+            *file = value;
         } else if (!std::strcmp(arg, "--set")) {
             if (!(value = needValue(i, arg)))
                 return std::nullopt;

@@ -36,12 +36,7 @@ struct Failure {
 
 [[noreturn]] void fail(const std::string& message) { throw Failure{message}; }
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+std::string lower(const std::string& text) { return host::lowerCase(text); }
 
 std::string parameterName(host::Instance& plugin, int index) { return plugin.text(vst::effGetParamName, index); }
 
@@ -49,25 +44,6 @@ std::string displayAt(host::Instance& plugin, int index, float value)
 {
     plugin.set(index, value);
     return plugin.text(vst::effGetParamDisplay, index);
-}
-
-void selectProgram(host::Instance& plugin, const std::string& wanted)
-{
-    const int numPrograms = plugin.effect()->numPrograms;
-    char* end = nullptr;
-    const long index = std::strtol(wanted.c_str(), &end, 10);
-    if (end != wanted.c_str() && *end == '\0') {
-        if (index < 0 || index >= numPrograms)
-            fail("program index " + wanted + " out of range (0.." + std::to_string(numPrograms - 1) + ")");
-        plugin.dispatch(vst::effSetProgram, 0, index);
-        return;
-    }
-    for (int p = 0; p < numPrograms; ++p) {
-        plugin.dispatch(vst::effSetProgram, 0, p);
-        if (lower(plugin.text(vst::effGetProgramName)) == lower(wanted))
-            return;
-    }
-    fail("unknown program '" + wanted + "' (see --list)");
 }
 
 // A value 0..1, or one of the parameter's display texts: the middle of the
@@ -224,10 +200,10 @@ int run(const RenderOptions& options)
 {
     std::string pluginPath = options.plugin;
     if (pluginPath.empty())
-        pluginPath = std::getenv("BRIMTONE_PLUGIN") ? std::getenv("BRIMTONE_PLUGIN") : BRIMTONE_DEFAULT_PLUGIN;
+        pluginPath = host::defaultPluginPath(BRIMTONE_DEFAULT_PLUGIN);
     host::PluginModule module(pluginPath);
-    if (!module.loaded() || module.entry("VSTPluginMain") == nullptr)
-        fail("cannot load the plug-in '" + pluginPath + "'");
+    if (const std::string problem = host::pluginProblem(pluginPath, module); !problem.empty())
+        fail("cannot load the plug-in: " + problem);
 
     // The source: a file, streamed, or the built-in riff.
     SNDFILE* input = nullptr;
@@ -273,7 +249,8 @@ int run(const RenderOptions& options)
     if (!options.bank.empty())
         host::applyBank(plugin, host::readBankFile(options.bank, target));
     if (!options.program.empty())
-        selectProgram(plugin, options.program);
+        if (const std::string problem = plugin.selectProgram(options.program); !problem.empty())
+            fail(problem + " (see --list)");
     if (!options.preset.empty())
         host::applyProgram(plugin, host::readProgramFile(options.preset, target));
     for (const auto& [name, value] : options.settings)
