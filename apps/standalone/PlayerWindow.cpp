@@ -4,6 +4,8 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <cstdio>
+
 #include <poll.h>
 
 namespace brimtone::standalone {
@@ -12,8 +14,25 @@ struct PlayerWindow::State {
     Display* display = nullptr;
     Window window = 0;
     Atom deleteWindow = 0;
+    bool destroyed = false; // by someone else, e.g. a window manager's kill
     std::string status;
 };
+
+namespace {
+
+// Xlib's default handler ends the program on any error. A window destroyed from
+// outside is still drawn to until its DestroyNotify arrives: that one is expected.
+int reportXError(Display* display, XErrorEvent* error)
+{
+    if (error->error_code != BadWindow && error->error_code != BadDrawable) {
+        char text[256];
+        XGetErrorText(display, error->error_code, text, sizeof text);
+        std::fprintf(stderr, "brimtone-standalone: X error: %s\n", text);
+    }
+    return 0;
+}
+
+} // namespace
 
 std::unique_ptr<PlayerWindow> PlayerWindow::open(int width, int height, std::string& error)
 {
@@ -24,6 +43,7 @@ std::unique_ptr<PlayerWindow> PlayerWindow::open(int width, int height, std::str
                                                    : std::string("no display (DISPLAY is not set)");
         return nullptr;
     }
+    XSetErrorHandler(reportXError);
     auto state = std::make_unique<State>();
     state->display = display;
     const int screen = DefaultScreen(display);
@@ -46,7 +66,8 @@ PlayerWindow::PlayerWindow(std::unique_ptr<State> state) : state_(std::move(stat
 
 PlayerWindow::~PlayerWindow()
 {
-    XDestroyWindow(state_->display, state_->window);
+    if (!state_->destroyed)
+        XDestroyWindow(state_->display, state_->window);
     XCloseDisplay(state_->display);
 }
 
@@ -100,6 +121,7 @@ PlayerWindow::Action PlayerWindow::wait(int timeoutMs)
     case ClientMessage:
         return static_cast<Atom>(event.xclient.data.l[0]) == state_->deleteWindow ? Action::Close : Action::Nothing;
     case DestroyNotify:
+        state_->destroyed = true;
         return Action::Close;
     case KeyPress:
         switch (XLookupKeysym(&event.xkey, 0)) {
