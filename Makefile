@@ -6,13 +6,27 @@ MAKEFLAGS += --no-print-directory
 DEMO_PROGRAM ?= 0
 
 PACKAGES := cmake make g++ pkg-config libgtest-dev libbenchmark-dev libsndfile1-dev libstb-dev \
-            g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth libfftw3-dev
+            g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth libfftw3-dev \
+            portaudio19-dev libx11-dev jackd2 xdotool
 DEMO_PACKAGES := cmake make g++ pkg-config libgtest-dev libsndfile1-dev libstb-dev
+
+# Where `make install` puts the plug-in and the apps: the per-user folders Linux
+# hosts scan, or with PREFIX a system-wide install (DESTDIR stages it for a package).
+PREFIX ?=
+ifeq ($(PREFIX),)
+VSTDIR := $(HOME)/.vst
+BINDIR := $(HOME)/.local/bin
+else
+VSTDIR := $(PREFIX)/lib/vst
+BINDIR := $(PREFIX)/bin
+endif
+BUILD_DIR ?= build/linux
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 export WINEPREFIX ?= $(CURDIR)/build/wineprefix
 
-.PHONY: all deps demo-deps linux win64 demo test test-linux test-win64 bench test-asan test-tsan clean
+.PHONY: all deps demo-deps linux win64 demo test test-linux test-win64 bench test-asan test-tsan clean \
+        install install-files uninstall
 
 all: linux
 
@@ -70,6 +84,16 @@ test-tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build build/tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS)
+
+install: linux
+	@$(MAKE) install-files
+
+# Installs what is built, without building.
+install-files:
+	@sh tools/install.sh install "$(DESTDIR)" "$(VSTDIR)" "$(BINDIR)" "$(BUILD_DIR)"
+
+uninstall:
+	@sh tools/install.sh uninstall "$(DESTDIR)" "$(VSTDIR)"
 
 clean:
 	rm -rf build out

@@ -1,7 +1,10 @@
 #include "PluginHost.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -15,9 +18,27 @@ PluginModule::PluginModule(const std::string& path)
 {
 #ifdef _WIN32
     handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    if (handle_ == nullptr)
+        loadError_ = "error " + std::to_string(GetLastError());
 #else
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        const char* reason = dlerror();
+        loadError_ = reason != nullptr ? reason : "unknown reason";
+    }
 #endif
+}
+
+std::string pluginProblem(const std::string& path, const PluginModule& module)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return "plug-in '" + path + "' not found";
+    if (!module.loaded())
+        return "'" + path + "' is not a loadable module (" + module.loadError() + ")";
+    if (module.entry("VSTPluginMain") == nullptr)
+        return "'" + path + "' is not a VST2 plug-in (no VSTPluginMain)";
+    return {};
 }
 
 PluginModule::~PluginModule()
@@ -40,6 +61,32 @@ PluginModule::Entry PluginModule::entry(const char* name) const
 #else
     return reinterpret_cast<Entry>(dlsym(handle_, name));
 #endif
+}
+
+std::string defaultPluginPath(const std::string& built)
+{
+    if (const char* chosen = std::getenv("BRIMTONE_PLUGIN"); chosen != nullptr && chosen[0] != '\0')
+        return chosen;
+    std::vector<std::filesystem::path> candidates{built};
+    std::error_code error;
+#ifndef _WIN32
+    const auto app = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        candidates.push_back(app.parent_path().parent_path() / "lib" / "vst" / "Brimtone.so");
+#endif
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        candidates.push_back(std::filesystem::path(home) / ".vst" / std::filesystem::path(built).filename());
+    for (const auto& candidate : candidates)
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate.string();
+    return built;
+}
+
+std::string lowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
 HostRecord& hostRecord()
@@ -88,6 +135,27 @@ std::intptr_t Instance::close()
     const std::intptr_t result = effect_->dispatcher(effect_, vst::effClose, 0, 0, nullptr, 0.0f);
     effect_ = nullptr;
     return result;
+}
+
+std::string Instance::selectProgram(const std::string& wanted)
+{
+    const int count = effect_->numPrograms;
+    char* end = nullptr;
+    const long index = std::strtol(wanted.c_str(), &end, 10);
+    if (end != wanted.c_str() && *end == '\0') {
+        if (index < 0 || index >= count)
+            return "program index " + wanted + " out of range (0.." + std::to_string(count - 1) + ")";
+        dispatch(vst::effSetProgram, 0, index);
+        return {};
+    }
+    const auto current = dispatch(vst::effGetProgram);
+    for (int p = 0; p < count; ++p) {
+        dispatch(vst::effSetProgram, 0, p);
+        if (lowerCase(text(vst::effGetProgramName)) == lowerCase(wanted))
+            return {};
+    }
+    dispatch(vst::effSetProgram, 0, current);
+    return "unknown program '" + wanted + "'";
 }
 
 std::intptr_t Instance::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)

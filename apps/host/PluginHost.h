@@ -19,12 +19,25 @@ public:
     PluginModule& operator=(const PluginModule&) = delete;
 
     bool loaded() const { return handle_ != nullptr; }
+    const std::string& loadError() const { return loadError_; } // the loader's reason when not loaded
     using Entry = vst::AEffect* (*)(vst::HostCallback);
     Entry entry(const char* name) const;
 
 private:
     void* handle_ = nullptr;
+    std::string loadError_;
 };
+
+// Why `path` cannot serve as the plug-in, in one line, or empty when it can:
+// missing, not a loadable module, or a module without the VST2 entry point.
+std::string pluginProblem(const std::string& path, const PluginModule& module);
+
+// The plug-in the apps load without --plugin: $BRIMTONE_PLUGIN, else the first that
+// exists of the one built beside the app, PREFIX/lib/vst and ~/.vst.
+std::string defaultPluginPath(const std::string& built);
+
+// Names are matched without regard to case.
+std::string lowerCase(std::string text);
 
 // The host callback's answers and what it was told.
 struct HostRecord {
@@ -58,6 +71,9 @@ public:
     void processDouble(std::vector<double>& left, std::vector<double>& right, std::vector<double>& outLeft,
                        std::vector<double>& outRight, int block = 256);
     std::intptr_t close(); // effClose; the instance is gone afterwards
+
+    // Selects a program by index or by name; returns why not, or empty.
+    std::string selectProgram(const std::string& wanted);
 
 private:
     vst::AEffect* effect_ = nullptr;

@@ -6,8 +6,9 @@
 namespace brimtone::render {
 
 const char* const usageText
-    = "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--set NAME=VALUE]... [--rate HZ]\n"
-      "                       [--block N] [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
+    = "usage: brimtone-render [INPUT] -o OUTPUT [-p PROGRAM] [--preset FILE.fxp | --bank FILE.fxb]\n"
+      "                       [--set NAME=VALUE]... [--save-preset FILE.fxp] [--rate HZ] [--block N]\n"
+      "                       [--double] [--tail SECONDS] [--plugin PATH] [--list] [-h|--help]\n"
       "\n"
       "Renders INPUT (WAV, AIFF or FLAC, mono or stereo) through the Brimtone plug-in into OUTPUT\n"
       "(same container, 32-bit float stereo; FLAC as 24-bit). Without INPUT a built-in plucked-string\n"
@@ -15,6 +16,11 @@ const char* const usageText
       "\n"
       "  -o OUTPUT          file to write (written to a temporary file, renamed when complete)\n"
       "  -p PROGRAM         factory program, by index (0..19) or name (\"Hi-Gain Lead\")\n"
+      "  --preset FILE.fxp  load a VST program file into the chosen program\n"
+      "  --bank FILE.fxb    load a VST bank into all programs; -p then chooses from the bank\n"
+      "                     (default: the bank's current program)\n"
+      "  --save-preset FILE.fxp  write the program and settings used as a VST program file\n"
+      "                     (-o may then be left out)\n"
       "  --set NAME=VALUE   parameter by its host name, with a value 0..1 or a display choice\n"
       "                     (--set Channel=Lead, --set Oversmpl=16x, --set 'SpkSim=4x12\"', --set Gain=0.8)\n"
       "  --rate HZ          sample rate of the built-in riff (10000..200000)\n"
@@ -32,6 +38,17 @@ bool parseNumber(const char* text, double& value)
     char* end = nullptr;
     value = std::strtod(text, &end);
     return end != text && *end == '\0';
+}
+
+std::string* presetOption(RenderOptions& options, const char* arg)
+{
+    if (!std::strcmp(arg, "--preset"))
+        return &options.preset;
+    if (!std::strcmp(arg, "--bank"))
+        return &options.bank;
+    if (!std::strcmp(arg, "--save-preset"))
+        return &options.savePreset;
+    return nullptr;
 }
 
 } // namespace
@@ -64,6 +81,10 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
             options.program = value;
+        } else if (std::string* file = presetOption(options, arg)) {
+            if (!(value = needValue(i, arg)))
+                return std::nullopt;
+            *file = value;
         } else if (!std::strcmp(arg, "--set")) {
             if (!(value = needValue(i, arg)))
                 return std::nullopt;
@@ -113,7 +134,11 @@ std::optional<RenderOptions> parseOptions(int argc, char** argv, std::string& er
             return std::nullopt;
         }
     }
-    if (!options.help && !options.list && options.output.empty()) {
+    if (!options.preset.empty() && !options.bank.empty()) {
+        error = "give --preset or --bank, not both";
+        return std::nullopt;
+    }
+    if (!options.help && !options.list && options.output.empty() && options.savePreset.empty()) {
         error = "no output file given (-o OUTPUT)";
         return std::nullopt;
     }

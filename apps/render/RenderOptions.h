@@ -11,6 +11,9 @@ struct RenderOptions {
     std::string output;
     std::string program;                                       // index or name; empty: keep program 0
     std::vector<std::pair<std::string, std::string>> settings; // --set NAME=VALUE, in order
+    std::string preset;                                        // .fxp loaded into the program
+    std::string bank;                                          // .fxb loaded into all programs
+    std::string savePreset;                                    // .fxp written with the settings used
     double rate = 48000.0;
     bool rateGiven = false;
     int block = 256;

@@ -4,6 +4,7 @@
 
 #include "GuitarRiff.h"
 #include "PluginHost.h"
+#include "Preset.h"
 #include "RenderOptions.h"
 
 #include <sndfile.h>
@@ -35,15 +36,7 @@ struct Failure {
 
 [[noreturn]] void fail(const std::string& message) { throw Failure{message}; }
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-constexpr int kNumParams = 20;
-constexpr int kNumPrograms = 20;
+std::string lower(const std::string& text) { return host::lowerCase(text); }
 
 std::string parameterName(host::Instance& plugin, int index) { return plugin.text(vst::effGetParamName, index); }
 
@@ -53,30 +46,12 @@ std::string displayAt(host::Instance& plugin, int index, float value)
     return plugin.text(vst::effGetParamDisplay, index);
 }
 
-void selectProgram(host::Instance& plugin, const std::string& wanted)
-{
-    char* end = nullptr;
-    const long index = std::strtol(wanted.c_str(), &end, 10);
-    if (end != wanted.c_str() && *end == '\0') {
-        if (index < 0 || index >= kNumPrograms)
-            fail("program index " + wanted + " out of range (0.." + std::to_string(kNumPrograms - 1) + ")");
-        plugin.dispatch(vst::effSetProgram, 0, index);
-        return;
-    }
-    for (int p = 0; p < kNumPrograms; ++p) {
-        plugin.dispatch(vst::effSetProgram, 0, p);
-        if (lower(plugin.text(vst::effGetProgramName)) == lower(wanted))
-            return;
-    }
-    fail("unknown program '" + wanted + "' (see --list)");
-}
-
 // A value 0..1, or one of the parameter's display texts: the middle of the
 // range of values that show that text.
 void applySetting(host::Instance& plugin, const std::string& name, const std::string& valueText)
 {
     int index = -1;
-    for (int i = 0; i < kNumParams; ++i)
+    for (int i = 0; i < plugin.effect()->numParams; ++i)
         if (lower(parameterName(plugin, i)) == lower(name))
             index = i;
     if (index < 0)
@@ -110,14 +85,14 @@ void applySetting(host::Instance& plugin, const std::string& name, const std::st
 void listPlugin(host::Instance& plugin)
 {
     std::printf("Parameters:\n");
-    for (int i = 0; i < kNumParams; ++i) {
+    for (int i = 0; i < plugin.effect()->numParams; ++i) {
         const float value = plugin.get(i);
         std::printf("  %2d %-9s %-8s (%.3f)\n", i, parameterName(plugin, i).c_str(),
                     plugin.text(vst::effGetParamDisplay, i).c_str(), static_cast<double>(value));
     }
     const auto current = plugin.dispatch(vst::effGetProgram);
     std::printf("Programs:\n");
-    for (int p = 0; p < kNumPrograms; ++p) {
+    for (int p = 0; p < plugin.effect()->numPrograms; ++p) {
         plugin.dispatch(vst::effSetProgram, 0, p);
         std::printf("  %2d %s%s\n", p, plugin.text(vst::effGetProgramName).c_str(), p == current ? "  (current)" : "");
     }
@@ -225,10 +200,10 @@ int run(const RenderOptions& options)
 {
     std::string pluginPath = options.plugin;
     if (pluginPath.empty())
-        pluginPath = std::getenv("BRIMTONE_PLUGIN") ? std::getenv("BRIMTONE_PLUGIN") : BRIMTONE_DEFAULT_PLUGIN;
+        pluginPath = host::defaultPluginPath(BRIMTONE_DEFAULT_PLUGIN);
     host::PluginModule module(pluginPath);
-    if (!module.loaded() || module.entry("VSTPluginMain") == nullptr)
-        fail("cannot load the plug-in '" + pluginPath + "'");
+    if (const std::string problem = host::pluginProblem(pluginPath, module); !problem.empty())
+        fail("cannot load the plug-in: " + problem);
 
     // The source: a file, streamed, or the built-in riff.
     SNDFILE* input = nullptr;
@@ -252,7 +227,7 @@ int run(const RenderOptions& options)
                  + " Hz; 10000 to 200000 Hz only");
         }
         totalFrames = static_cast<std::size_t>(inputInfo.frames);
-    } else if (!options.list || !options.output.empty()) {
+    } else if (!options.output.empty()) {
         riff = synthesizeRiff(rate);
         totalFrames = riff.size();
     }
@@ -268,15 +243,24 @@ int run(const RenderOptions& options)
     host::Instance plugin(module, rate, options.block);
     if (plugin.effect() == nullptr)
         fail("the plug-in refused to start");
+    // A bank fills every program before -p chooses among them; a program file
+    // loads into the program -p chose.
+    const host::PresetTarget target = host::presetTarget(plugin);
+    if (!options.bank.empty())
+        host::applyBank(plugin, host::readBankFile(options.bank, target));
     if (!options.program.empty())
-        selectProgram(plugin, options.program);
+        if (const std::string problem = plugin.selectProgram(options.program); !problem.empty())
+            fail(problem + " (see --list)");
+    if (!options.preset.empty())
+        host::applyProgram(plugin, host::readProgramFile(options.preset, target));
     for (const auto& [name, value] : options.settings)
         applySetting(plugin, name, value);
-    if (options.list) {
+    if (!options.savePreset.empty())
+        host::writePresetFile(options.savePreset, host::encodeProgram(target, host::captureProgram(plugin)));
+    if (options.list)
         listPlugin(plugin);
-        if (options.output.empty())
-            return 0;
-    }
+    if (options.output.empty())
+        return 0;
 
     SF_INFO outputInfo{};
     outputInfo.samplerate = static_cast<int>(std::lround(rate));

@@ -58,5 +58,38 @@ check "--list shows the choice" grep -Eq "Channel +Drive" "$work/list"
 check "--list shows the hall" grep -Eq "Rev Mode +Hall" "$work/list"
 check "--list shows the programs" grep -q "Mid-Gain Lead" "$work/list"
 
+# A program file stands for the settings it was saved from: the same audio.
+# The samples are compared, from the data chunk on (the PEAK chunk holds a time).
+same_audio() {
+    local at
+    at=$(grep -abo data "$1" | head -1 | cut -d: -f1)
+    cmp -s <(tail -c +$((at + 1)) "$1") <(tail -c +$((at + 1)) "$2")
+}
+"$render" -o "$work/set.wav" -p "Hi-Gain Lead" --set Channel=Lead --set Gain=0.8 --tail 0.5 \
+    --save-preset "$work/saved.fxp" >/dev/null 2>&1
+check "--save-preset writes the program file" test "$(stat -c %s "$work/saved.fxp")" -gt 56
+"$render" -o "$work/preset.wav" --preset "$work/saved.fxp" --tail 0.5 >/dev/null 2>&1
+check "--preset renders the same audio as the --set values" same_audio "$work/set.wav" "$work/preset.wav"
+"$render" --list --preset "$work/saved.fxp" >"$work/list" 2>&1
+check "--preset names the program" grep -q "Hi-Gain Lead  (current)" "$work/list"
+
+# A bank laid out by hand, big-endian: the saved program twenty times, program 5 current.
+word() { printf "$(printf '\\x%02x' $(($1 >> 24 & 255)) $(($1 >> 16 & 255)) $(($1 >> 8 & 255)) $(($1 & 255)))"; }
+programs=$(( ($(stat -c %s "$work/saved.fxp") - 56) / 4 ))
+{
+    printf 'CcnK'; word $((148 + 20 * (56 + 4 * programs))); printf 'FxBk'; word 2; printf 'QBRT'; word 1
+    word 20; word 5; head -c 124 /dev/zero
+} >"$work/bank.fxb"
+for _ in $(seq 20); do cat "$work/saved.fxp" >>"$work/bank.fxb"; done
+"$render" -o "$work/bank.wav" --bank "$work/bank.fxb" --tail 0.5 >/dev/null 2>&1
+check "--bank renders its current program" same_audio "$work/set.wav" "$work/bank.wav"
+"$render" -o "$work/bank3.wav" --bank "$work/bank.fxb" -p 3 --tail 0.5 >/dev/null 2>&1
+check "--bank with -p renders the chosen program" same_audio "$work/set.wav" "$work/bank3.wav"
+
+fails "preset that is not a preset" "riff.wav: not a VST preset file" -o "$work/out/x.wav" --preset "$work/riff.wav"
+fails "program file given as a bank" "saved.fxp: is a single program" -o "$work/out/x.wav" --bank "$work/saved.fxp"
+fails "missing preset" "none.fxp: cannot open" -o "$work/out/x.wav" --preset "$work/none.fxp"
+fails "preset and bank" "not both" -o "$work/out/x.wav" --preset "$work/saved.fxp" --bank "$work/bank.fxb"
+
 echo "render: $passed passed, $failed failed"
 test "$failed" -eq 0

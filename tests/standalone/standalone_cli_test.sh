@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# brimtone-standalone as a player meets it: one-line errors with a non-zero exit
+# for what can be put right, and, when jackd is there, a run against a private
+# JACK server with the dummy driver: latency at start, a clean stop on SIGINT,
+# the settings kept for the next run, and the program keys in the window.
+set -u
+app=$1
+render=$2
+work=$(mktemp -d)
+jack_pid=""
+cleanup() {
+    [ -n "$jack_pid" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0
+failed=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+export XDG_CONFIG_HOME="$work/config" JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER="brimtone-test-$$"
+
+fails() { # description, exit code, message, arguments
+    local what=$1 code=$2 pattern=$3
+    shift 3
+    "$app" "$@" >"$work/stdout" 2>"$work/stderr"
+    local got=$?
+    check "$what: exit $code (got $got)" test "$got" -eq "$code"
+    check "$what: message" grep -q -- "$pattern" "$work/stderr"
+    check "$what: one line" test "$(grep -c "brimtone-standalone:" "$work/stderr")" -eq 1
+}
+
+fails "unknown option" 2 "unknown option '--volume'" --volume 3
+fails "bad rate" 2 "rate must be" --rate fast
+fails "bad block" 2 "block must be" --block 3
+fails "missing plug-in" 1 "plug-in '$work/none.so' not found" --plugin "$work/none.so"
+echo "not a module" >"$work/text.so"
+fails "not a module" 1 "is not a loadable module" --plugin "$work/text.so"
+library=$(ldd "$app" | awk '/libportaudio/ { print $3 }')
+fails "not a VST2 plug-in" 1 "is not a VST2 plug-in (no VSTPluginMain)" --plugin "$library"
+(unset DISPLAY; "$app" >"$work/stdout" 2>"$work/stderr")
+check "no display: exit 1" test $? -eq 1
+check "no display: names --no-gui" grep -q "no display.*--no-gui" "$work/stderr"
+fails "bad preset" 1 "text.so: not a VST preset file" --no-gui --preset "$work/text.so"
+fails "unknown program" 1 "unknown program 'Metal'" --no-gui --program Metal
+
+"$app" --list-devices >"$work/devices" 2>&1
+check "--list-devices without a server: exit 0" test $? -eq 0
+if grep -q "no audio device" "$work/devices"; then
+    fails "no audio device" 1 "no audio device: start a JACK server" --no-gui
+fi
+
+if ! command -v jackd >/dev/null; then
+    echo "SKIPPED: the real-time runs need jackd (Debian jackd2)"
+else
+    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 >"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+if command -v jackd >/dev/null && ! jack_lsp >/dev/null 2>&1; then
+    echo "SKIPPED: the real-time runs: jackd -d dummy did not start ($(tail -1 "$work/jackd.log"))"
+elif command -v jackd >/dev/null; then
+    # Runs the app for a while, then stops it as Ctrl-C does.
+    play() {
+        "$app" "$@" >"$work/out" 2>&1 &
+        local pid=$!
+        sleep 2
+        kill -INT "$pid"
+        wait "$pid"
+    }
+    play --no-gui --program 5 --block 64
+    check "JACK run: exit 0 after SIGINT" test $? -eq 0
+    check "JACK run: latency at start" grep -q "latency: input .* = .* ms" "$work/out"
+    check "JACK run: xruns at exit" grep -q "stopped; [0-9]* xrun" "$work/out"
+    check "JACK run: settings kept" test -s "$XDG_CONFIG_HOME/brimtone/standalone.fxp"
+    check "JACK run: the client is gone" test -z "$(jack_lsp 2>/dev/null | grep -i portaudio)"
+    play --no-gui
+    check "restart: the program comes back" grep -q "^program 5:" "$work/out"
+    "$render" --list --preset "$XDG_CONFIG_HOME/brimtone/standalone.fxp" >"$work/list" 2>&1
+    check "render reads the standalone's settings" grep -q "^   0 .*(current)" "$work/list"
+    "$render" --save-preset "$work/lead.fxp" -p "Hi-Gain Lead" --set Gain=0.25 >/dev/null 2>&1
+    play --no-gui --preset "$work/lead.fxp"
+    check "the standalone reads render's program file" grep -q "^program 5: Hi-Gain Lead" "$work/out"
+
+    if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+        cat >"$work/keys.sh" <<KEYS
+"$app" --program 2 >"$work/gui" 2>&1 &
+pid=\$!
+for _ in \$(seq 50); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
+xdotool getwindowname "\$window" >"$work/title"
+xdotool key --window "\$window" Next; sleep 0.3
+xdotool key --window "\$window" Next; sleep 0.3
+xdotool key --window "\$window" Prior; sleep 0.3
+xdotool getwindowname "\$window" >>"$work/title"
+kill -INT \$pid
+wait \$pid || exit 1
+"$app" >/dev/null 2>&1 &
+pid=\$!
+for _ in \$(seq 50); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
+xdotool windowclose "\$window"
+wait \$pid
+KEYS
+        xvfb-run -a bash "$work/keys.sh" 2>/dev/null
+        check "window: exit 0 after SIGINT and after closing the window" test $? -eq 0
+        check "window: title has the program" grep -q "^Brimtone - " "$work/title"
+        check "window: PageDown steps on" grep -q "^program 4:" "$work/gui"
+        check "window: PageUp steps back" test "$(grep "^program" "$work/gui" | tail -1 | cut -d: -f1)" = "program 3"
+        check "window: the title follows" test "$(sed -n 2p "$work/title")" = "Brimtone - $(grep -m1 "^program 3:" "$work/gui" | cut -d' ' -f3-)"
+    else
+        echo "SKIPPED: the window test needs xvfb-run and xdotool"
+    fi
+fi
+
+echo "standalone: $passed passed, $failed failed"
+test "$failed" -eq 0
