@@ -6,7 +6,7 @@ void CLedIcon::create(const ControlContext& context, int imageId, int x, int y)
 {
     if (hasView())
         return;
-    icon_ = context.images.image(imageId);
+    icon_ = context.images.image(imageId & 0xFFFF); // a 16-bit resource id
     int w = icon_ ? icon_->width() : 0;
     int h = icon_ ? icon_->height() : 0;
     if (place(x, y, w, h, "CLedIcon::LoadBitmaps"))

@@ -2,6 +2,7 @@
 // Where the controls get their decoded images from.
 
 #include "editor/Image.h"
+#include "platform/Resources.h"
 
 #include <map>
 #include <memory>
@@ -19,9 +20,13 @@ public:
 // object lives (the editor keeps one per opening of its window).
 class ResourceImages final : public ImageSource {
 public:
+    using Finder = std::span<const std::uint8_t> (*)(int id, const char* type);
+
+    explicit ResourceImages(Finder find = &platform::findResource) : find_(find) {}
     std::shared_ptr<const Image> image(int id) override;
 
 private:
+    Finder find_;
     std::map<int, std::shared_ptr<const Image>> decoded_; // misses are kept too
 };
 

@@ -1,6 +1,5 @@
 #include "editor/ImageSource.h"
 #include "editor/Png.h"
-#include "platform/Resources.h"
 
 namespace brimtone::editor {
 
@@ -10,7 +9,7 @@ std::shared_ptr<const Image> ResourceImages::image(int id)
     if (found != decoded_.end())
         return found->second;
     std::shared_ptr<const Image> result;
-    if (auto decoded = decodePng(platform::findResource(id, "PNG")))
+    if (auto decoded = decodePng(find_(id, "PNG")))
         result = std::make_shared<const Image>(std::move(*decoded));
     decoded_.emplace(id, result);
     return result;

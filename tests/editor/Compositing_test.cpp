@@ -1,6 +1,7 @@
 #include "FakeImages.h"
 #include "editor/CLedButton.h"
 #include "editor/Compositing.h"
+#include "editor/ImageSource.h"
 #include "editor/Png.h"
 
 #include <gtest/gtest.h>
@@ -123,4 +124,49 @@ TEST(Png, DecodesToPremultipliedBgraAndReportsOnlyRealFailures)
     EXPECT_FALSE(decodePng(zeroWidth));
     ASSERT_EQ(trace.reports().size(), 2u);
     EXPECT_EQ(trace.reports()[0], "PNGLOAD @ LoadBitmapFromStream");
+}
+
+namespace {
+
+int lookups = 0;
+std::vector<std::uint8_t> embeddedPng;
+
+std::span<const std::uint8_t> fakeResource(int id, const char* type)
+{
+    ++lookups;
+    static const std::uint8_t garbage[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    if (std::string(type) != "PNG")
+        return {};
+    if (id == 135)
+        return embeddedPng;
+    if (id == 140)
+        return garbage;
+    return {};
+}
+
+} // namespace
+
+TEST(ResourceImages, EachImageIsLookedUpAndDecodedOnce)
+{
+    const unsigned char rgba[] = {10, 20, 30, 255};
+    embeddedPng.clear();
+    stbi_write_png_to_func(
+        [](void*, void* data, int size) {
+            embeddedPng.insert(embeddedPng.end(), static_cast<std::uint8_t*>(data),
+                               static_cast<std::uint8_t*>(data) + size);
+        },
+        nullptr, 1, 1, 4, rgba, 4);
+    TraceRecorder trace;
+    ResourceImages images(&fakeResource);
+    lookups = 0;
+    auto first = images.image(135);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->at(0, 0), pixelFromBgra(30, 20, 10, 255));
+    EXPECT_EQ(images.image(135), first);
+    EXPECT_FALSE(images.image(126)); // no such image: no report
+    EXPECT_FALSE(images.image(126));
+    EXPECT_FALSE(images.image(140)); // does not decode: one report
+    EXPECT_FALSE(images.image(140));
+    EXPECT_EQ(lookups, 3);
+    EXPECT_EQ(trace.reports(), (std::vector<std::string>{"PNGLOAD @ LoadBitmapFromStream"}));
 }
