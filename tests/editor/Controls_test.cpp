@@ -1,0 +1,347 @@
+#include "FakeImages.h"
+#include "editor/CLedButton.h"
+#include "editor/CLedDial.h"
+#include "editor/CLedIcon.h"
+#include "editor/CSlider.h"
+#include "editor/ViewHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+using namespace brimtone::editor;
+using namespace brimtone::editor::test;
+
+namespace {
+
+const Pixel grey = pixelFromBgra(48, 48, 48, 255);
+const Pixel red = pixelFromBgra(0, 0, 255, 255);
+
+struct Notices final : EditorNotifications {
+    std::vector<std::pair<int, int>> sent;
+    void buttonChanged(int id, int state) override { sent.emplace_back(id, state); }
+};
+
+struct Bench {
+    FakeImages images;
+    Image panel = patternPanel(300, 240);
+    Notices notices;
+    ViewHost host{300, 240};
+    ControlContext context{images, &panel, &notices};
+
+    Bench()
+    {
+        images.addSolid(130, 64, 58, grey);
+        images.addSolid(131, 64, 58, red);
+        images.addSolid(135, 28, 56, 0);
+        images.addSolid(153, 23, 175, grey);
+        images.addSolid(154, 23, 175, red);
+        host.setBackground(&panel);
+    }
+    void send(MouseAction action, MouseButton button, int x, int y, bool ctrl = false, bool shift = false)
+    {
+        host.mouse({action, button, x, y, ctrl, shift, 0});
+    }
+    // The pixels of `control` that show its lit picture, in control coordinates.
+    std::set<std::pair<int, int>> litPixels(CDlgElem& control)
+    {
+        control.invalidate();
+        host.paint();
+        std::set<std::pair<int, int>> lit;
+        Rect r = control.rect();
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (host.framebuffer().at(x, y) == red)
+                    lit.emplace(x - r.left, y - r.top);
+        return lit;
+    }
+};
+
+void makeEditorDial(Bench& b, CLedDial& dial, int x, int y, float cx = 31.5f, float cy = 31.5f)
+{
+    dial.create(b.context, x, y, 130, cx, cy, CLedDial::editorRing(131), {});
+    b.host.add(dial);
+}
+
+} // namespace
+
+TEST(CLedDial, FillModeLightsTheArcFromTheStartAngleToTheValue)
+{
+    Bench b;
+    CLedDial dial;
+    makeEditorDial(b, dial, 10, 10);
+    ASSERT_EQ(dial.rect(), (Rect{10, 10, 74, 68}));
+    for (int value : {0, 4, 49, 50, 73, 96, 97, 100}) {
+        dial.setValue(0, value);
+        auto lit = b.litPixels(dial);
+        EXPECT_FALSE(dial.changed(0));
+        int n = std::min(static_cast<int>(value * 0.26), 25);
+        double end = -230 + 11.2 * n; // degrees, y down
+        int checked = 0;
+        for (int y = 0; y < 58; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                double dx = x - 31.5, dy = y - 31.5, r2 = dx * dx + dy * dy;
+                double angle = std::atan2(dy, dx) * 180 / M_PI;
+                if (angle > 90)
+                    angle -= 360; // the scale runs from -230 over -90 (up) to 50
+                bool inRing = r2 >= 21 * 21 && r2 <= 32 * 32;
+                if (inRing && (std::abs(angle + 230) < 0.3 || std::abs(angle - end) < 0.3))
+                    continue; // on a segment boundary
+                bool expected = inRing && n > 0 && angle >= -230 && angle <= end;
+                EXPECT_EQ(lit.count({x, y}) == 1, expected) << "value " << value << " at " << x << "," << y;
+                checked += expected;
+            }
+        }
+        EXPECT_GE(static_cast<int>(lit.size()), checked);
+        if (value == 0) {
+            EXPECT_TRUE(lit.empty());
+        }
+        if (value >= 97) {
+            // Nothing in the gap at the bottom, between 50 and 130 degrees.
+            for (auto [x, y] : lit) {
+                double angle = std::atan2(y - 31.5, x - 31.5) * 180 / M_PI;
+                EXPECT_FALSE(angle > 50.3 && angle < 129.7) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(CLedDial, PixelsStraightAboveAndBelowTheCentre)
+{
+    Bench b;
+    CLedDial dial;
+    makeEditorDial(b, dial, 10, 10, 32.0f, 29.0f); // column 32 has dx = 0
+    auto column = [&](int value) {
+        dial.setValue(0, value);
+        std::set<int> rows;
+        for (auto [x, y] : b.litPixels(dial))
+            if (x == 32)
+                rows.insert(y);
+        return rows;
+    };
+    EXPECT_TRUE(column(0).empty());
+    // Judged 0.1 pixel to the right of straight up: lit once 13 of 25 segments are
+    // (the 13th boundary is past the top), never in the bottom gap.
+    EXPECT_TRUE(column(49).empty());
+    EXPECT_EQ(column(50), (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(column(100), (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST(CLedDial, MouseRules)
+{
+    Bench b;
+    CLedDial dial;
+    makeEditorDial(b, dial, 10, 10);
+    // Ctrl+click: the centre setting, and no drag.
+    dial.setValue(0, 20);
+    b.send(MouseAction::Press, MouseButton::Left, 40, 40, true);
+    EXPECT_EQ(dial.value(0), 50);
+    EXPECT_EQ(b.host.captured(), nullptr);
+    b.send(MouseAction::Move, MouseButton::None, 40, 12);
+    EXPECT_EQ(dial.value(0), 50);
+    b.send(MouseAction::Release, MouseButton::Left, 40, 12, true);
+
+    // One percent per two pixels up; the capture keeps the drag going far above.
+    dial.setValue(0, 0);
+    b.send(MouseAction::Press, MouseButton::Left, 40, 60);
+    EXPECT_EQ(b.host.captured(), &dial);
+    b.send(MouseAction::Move, MouseButton::None, 40, 50);
+    EXPECT_EQ(dial.value(0), 5);
+    EXPECT_TRUE(dial.changed(0));
+    b.send(MouseAction::Move, MouseButton::None, 250, -90);
+    EXPECT_EQ(dial.value(0), 75);
+    b.send(MouseAction::Move, MouseButton::None, 250, -400);
+    EXPECT_EQ(dial.value(0), 100);
+    b.send(MouseAction::Release, MouseButton::Left, 250, -400);
+    EXPECT_EQ(b.host.captured(), nullptr);
+
+    // With Shift only multiples of 10 are taken, each of them on the way.
+    dial.setValue(0, 0);
+    b.send(MouseAction::Press, MouseButton::Left, 40, 60);
+    std::set<int> seen;
+    for (int y = 60; y >= -200; --y) {
+        b.send(MouseAction::Move, MouseButton::None, 40, y, false, true);
+        seen.insert(dial.value(0));
+    }
+    b.send(MouseAction::Release, MouseButton::Left, 40, -200);
+    EXPECT_EQ(seen, (std::set<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+
+    // The right button drags ring 1, which the editor's dials never light.
+    dial.setValue(0, 30);
+    auto before = b.litPixels(dial);
+    b.send(MouseAction::Press, MouseButton::Right, 40, 60);
+    b.send(MouseAction::Move, MouseButton::None, 40, 0);
+    b.send(MouseAction::Release, MouseButton::Right, 40, 0);
+    EXPECT_EQ(dial.value(1), 30);
+    EXPECT_EQ(dial.value(0), 30);
+    EXPECT_EQ(b.litPixels(dial), before);
+
+    // The wheel edits like a drag: one notch 1, with Shift to the next multiple of 10.
+    dial.setValue(0, 47);
+    b.host.paint();
+    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, false, 1});
+    EXPECT_EQ(dial.value(0), 48);
+    EXPECT_TRUE(dial.changed(0));
+    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, true, 1});
+    EXPECT_EQ(dial.value(0), 50);
+    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, true, -2});
+    EXPECT_EQ(dial.value(0), 30);
+}
+
+TEST(CLedButton, TogglesOnPressNotifiesAtOnceAndIgnoresDoubleClicks)
+{
+    Bench b;
+    CLedButton button, inert;
+    button.create(b.context, 100, 100, 135, 12, 2);
+    inert.create(b.context, 150, 100, 135, 0, 2);
+    b.host.add(button);
+    b.host.add(inert);
+    ASSERT_EQ(button.height(), 28);
+
+    b.send(MouseAction::Press, MouseButton::Left, 110, 110);
+    EXPECT_EQ(button.state(), 1);
+    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}}));
+    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
+    EXPECT_EQ(button.state(), 1);
+    // A double click: press, release, double click, release toggles once.
+    b.send(MouseAction::Press, MouseButton::Left, 110, 110);
+    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
+    b.send(MouseAction::DoubleClick, MouseButton::Left, 110, 110);
+    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
+    EXPECT_EQ(button.state(), 0);
+    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}, {12, 0}}));
+
+    b.send(MouseAction::Press, MouseButton::Left, 160, 110);
+    b.send(MouseAction::Release, MouseButton::Left, 160, 110);
+    EXPECT_EQ(inert.state(), 0);
+    EXPECT_EQ(b.notices.sent.size(), 2u);
+    EXPECT_EQ(b.host.captured(), nullptr);
+
+    // Four states: pressed states in between, bit 0 the state after the release.
+    CLedButton four;
+    b.images.addSolid(139, 50, 88, 0);
+    four.create(b.context, 200, 100, 139, 21, 4);
+    b.host.add(four);
+    EXPECT_EQ(four.height(), 22);
+    b.send(MouseAction::Press, MouseButton::Left, 210, 110);
+    EXPECT_EQ(four.state(), 3);
+    b.send(MouseAction::Release, MouseButton::Left, 210, 110);
+    EXPECT_EQ(four.state(), 1);
+    b.send(MouseAction::Press, MouseButton::Left, 210, 110);
+    four.setState(1); // keeps the pressed bit
+    EXPECT_EQ(four.state(), 3);
+}
+
+TEST(CMeter, SegmentsOfTheEditorsMeterBars)
+{
+    Bench b;
+    CMeter meter;
+    meter.create(b.context, 24, 52, 153, 154, false, editorMeterBar(0), editorMeterBar(1));
+    b.host.add(meter);
+    ASSERT_EQ(meter.barCount(), 2);
+    auto rowsOfBar = [&](int left, int right) {
+        std::set<int> rows;
+        for (auto [x, y] : b.litPixels(meter)) {
+            if (x >= left && x < right)
+                rows.insert(y);
+            EXPECT_TRUE((x >= 0 && x < 8) || (x >= 15 && x < 23)) << x;
+        }
+        return rows;
+    };
+    auto range = [](int first, int last) {
+        std::set<int> r;
+        for (int i = first; i <= last; ++i)
+            r.insert(i);
+        return r;
+    };
+    meter.setBarValue(0, 3);
+    EXPECT_TRUE(rowsOfBar(0, 8).empty());
+    meter.setBarValue(0, 4);
+    EXPECT_EQ(rowsOfBar(0, 8), range(169, 174));
+    meter.setBarValue(0, 100);
+    meter.setBarValue(1, 0);
+    EXPECT_EQ(rowsOfBar(0, 8), range(1, 174));
+    EXPECT_TRUE(rowsOfBar(15, 23).empty());
+    meter.setBarValue(1, 250); // clamps
+    EXPECT_EQ(meter.barValue(1), 100);
+    // The meter's bars ignore the mouse.
+    b.send(MouseAction::Press, MouseButton::Left, 28, 100);
+    b.send(MouseAction::Move, MouseButton::None, 28, 60);
+    EXPECT_EQ(meter.barValue(0), 100);
+
+    // Single mode lights only the segment at the value.
+    CMeter single;
+    SliderBarSettings bar = editorMeterBar(0);
+    bar.fill = false;
+    single.create(b.context, 100, 52, 153, 154, false, bar, {});
+    b.host.add(single);
+    EXPECT_EQ(single.barCount(), 1);
+    single.setBarValue(0, 100);
+    std::set<int> rows;
+    for (auto [x, y] : b.litPixels(single))
+        rows.insert(y);
+    EXPECT_EQ(rows, range(1, 5));
+}
+
+TEST(CSlider, ThumbAndHorizontalDrag)
+{
+    Bench b;
+    b.images.addSolid(170, 100, 10, grey);
+    b.images.addSolid(171, 10, 10, red);
+    CSlider slider;
+    slider.create(b.context, 50, 200, 170, 171, true, {0, 90, 0, 10, false, 9, false}, {});
+    b.host.add(slider);
+    slider.setBarValue(0, 50); // segment 5 of 9, 10 pixels each
+    auto lit = b.litPixels(slider);
+    ASSERT_EQ(lit.size(), 100u);
+    EXPECT_EQ(lit.begin()->first, 50);
+    b.send(MouseAction::Press, MouseButton::Left, 60, 205);
+    b.send(MouseAction::Move, MouseButton::None, 95, 205); // (45 - 5) · 100 / 90
+    EXPECT_EQ(slider.barValue(0), 44);
+    b.send(MouseAction::Move, MouseButton::None, 100, 205, false, true); // 50: a multiple of 10
+    EXPECT_EQ(slider.barValue(0), 50);
+    b.send(MouseAction::Move, MouseButton::None, 101, 205, false, true); // 51: not taken
+    EXPECT_EQ(slider.barValue(0), 50);
+    b.send(MouseAction::Release, MouseButton::Left, 101, 205);
+    slider.setBarValue(0, 10);
+    b.send(MouseAction::Press, MouseButton::Left, 60, 205, true);
+    EXPECT_EQ(slider.barValue(0), 50);
+}
+
+TEST(Controls, AMissingImageLeavesTheControlInertAndTheRestWorking)
+{
+    Bench b;
+    TraceRecorder trace;
+    CLedButton missing, working;
+    CLedDial dial;
+    CMeter meter;
+    CLedIcon icon;
+    missing.create(b.context, 100, 100, 136, 12, 2);
+    working.create(b.context, 140, 100, 135, 13, 2);
+    dial.create(b.context, 10, 10, 999, 31.5f, 31.5f, CLedDial::editorRing(131), {});
+    meter.create(b.context, 24, 52, 998, 154, false, editorMeterBar(0), editorMeterBar(1));
+    icon.create(b.context, 997, 191, 97);
+    for (CDlgElem* c : std::initializer_list<CDlgElem*>{&missing, &working, &dial, &meter, &icon})
+        b.host.add(*c);
+    EXPECT_EQ(trace.reports(), (std::vector<std::string>{"CLedButtonWindowClass @ CLedButton::LoadBitmaps",
+                                                         "CLedDialWindowClass @ CLedDial::LoadBitmaps",
+                                                         "CQIVSliderClass @ CMeter::LoadBitmaps",
+                                                         "CLedIconWindowClass @ CLedIcon::LoadBitmaps"}));
+    EXPECT_FALSE(missing.hasView());
+    EXPECT_EQ(missing.width(), 0);
+    b.host.paint();
+    // Nothing drawn where the missing controls would be: the panel shows.
+    EXPECT_EQ(b.host.framebuffer().at(105, 105), b.panel.at(105, 105));
+    EXPECT_EQ(b.host.framebuffer().at(40, 40), b.panel.at(40, 40));
+
+    b.send(MouseAction::Press, MouseButton::Left, 105, 105);
+    b.send(MouseAction::Release, MouseButton::Left, 105, 105);
+    b.send(MouseAction::Press, MouseButton::Left, 40, 40);
+    b.send(MouseAction::Move, MouseButton::None, 40, 0);
+    EXPECT_EQ(dial.value(0), 0);
+    EXPECT_EQ(missing.state(), 0);
+    b.send(MouseAction::Press, MouseButton::Left, 145, 105);
+    EXPECT_EQ(working.state(), 1);
+    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{13, 1}}));
+}
