@@ -1,6 +1,5 @@
 // Every factory program through the built plug-in, at the common host rates
-// and every oversampling setting; and the life cycle of many instances with
-// their convolution threads.
+// and every oversampling setting.
 
 #include "PluginUnderTest.h"
 
@@ -98,33 +97,5 @@ TEST(FactoryPrograms, IdenticalStereoInputsGiveChannelsEqualWithinTheDither)
         EXPECT_GT(peak, 1e-3) << "program " << program;
         // The channels differ only by their dither offsets: a float rounding step at most.
         EXPECT_LT(largest, 1e-7) << "program " << program;
-    }
-}
-
-TEST(Lifecycle, FiftyInstancesCreatedRunAndClosed)
-{
-    ASSERT_TRUE(module().loaded());
-    const std::vector<float> input = pluck(44100.0, 0.05);
-    for (int i = 0; i < 50; ++i) {
-        Instance plugin(module(), 44100.0, 256);
-        plugin.set(SpkSim, i % 2 ? 1.0f : 0.5f);
-        plugin.set(RevMode, 1.0f);
-        std::vector<float> left = input, right = input, outLeft, outRight;
-        plugin.process(left, right, outLeft, outRight, 256);
-        ASSERT_TRUE(std::isfinite(outLeft.back()));
-    }
-}
-
-TEST(Lifecycle, ClosedRightAfterHandingWorkToItsThreads)
-{
-    ASSERT_TRUE(module().loaded());
-    for (int i = 0; i < 10; ++i) {
-        Instance plugin(module(), 48000.0, 512);
-        plugin.set(SpkSim, 1.0f);
-        plugin.set(RevMode, 1.0f);
-        // 16384 samples: every long-convolver worker has just been given a job.
-        std::vector<float> left = pluck(48000.0, 16384.0 / 48000.0), right = left, outLeft, outRight;
-        plugin.process(left, right, outLeft, outRight, 512);
-        EXPECT_EQ(plugin.close(), 1);
     }
 }

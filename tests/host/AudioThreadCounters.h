@@ -1,0 +1,36 @@
+#pragma once
+// Counts what the plug-in does on a thread marked as the audio thread:
+// allocations by any path (malloc, calloc, realloc, aligned allocation, and
+// every operator new, which end in those), blocking mutex locks, and sleeps
+// on a futex (the bounded wait for a convolution worker that is late). The
+// counters interpose the C library's functions in this test program, so they
+// see the plug-in module's calls as well; that works for the Linux module
+// only, and not under a sanitizer, whose runtime owns the allocator.
+
+#include <string>
+
+namespace counters {
+
+struct Counts {
+    long allocations = 0;
+    long blockingLocks = 0;
+    long sleeps = 0;
+};
+
+// Empty when the counters work here, otherwise why not.
+std::string unavailableReason();
+
+// Marks the calling thread as the audio thread while it lives and adds what
+// that thread did meanwhile to `into`.
+class AudioThreadScope {
+public:
+    explicit AudioThreadScope(Counts& into);
+    ~AudioThreadScope();
+    AudioThreadScope(const AudioThreadScope&) = delete;
+    AudioThreadScope& operator=(const AudioThreadScope&) = delete;
+
+private:
+    Counts& into_;
+};
+
+} // namespace counters
