@@ -243,7 +243,7 @@ def write_sources(root):
                 "// the CurveTable that reads each (linear interpolation, linear continuation by\n"
                 "// the end slopes). Each array ends with a copy of its last point, which\n"
                 "// CurveTable reads together with a point's successor.\n\n"
-                "#include \"amp/CurveTable.h\"\n\n"
+                "#include \"dsp/CurveTable.h\"\n\n"
                 "namespace brimtone::tables {\n")
         for c in CURVES:
             h.write(f"\n// {c.comment}\n"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "amp/StateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <array>
 #include <complex>

@@ -1,6 +1,6 @@
 #include "amp/FlavorBias.h"
 
-#include "amp/StateSpace.h"
+#include "dsp/StateSpace.h"
 #include "amp/TubeDiode.h"
 
 #include <cmath>

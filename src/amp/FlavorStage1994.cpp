@@ -1,7 +1,7 @@
 #include "amp/FlavorStage1994.h"
 
-#include "amp/Bisection.h"
-#include "amp/StateSpace.h"
+#include "dsp/Bisection.h"
+#include "dsp/StateSpace.h"
 #include "amp/TubeDiode.h"
 #include "amp/tables/FlavorCurves.h"
 

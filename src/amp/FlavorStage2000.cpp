@@ -1,7 +1,7 @@
 #include "amp/FlavorStage2000.h"
 
-#include "amp/Bisection.h"
-#include "amp/StateSpace.h"
+#include "dsp/Bisection.h"
+#include "dsp/StateSpace.h"
 #include "amp/tables/FlavorCurves.h"
 
 #include <cstddef>

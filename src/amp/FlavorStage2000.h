@@ -1,6 +1,6 @@
 #pragma once
 
-#include "amp/CurveTable.h"
+#include "dsp/CurveTable.h"
 #include "amp/FlavorBias.h"
 
 #include <array>

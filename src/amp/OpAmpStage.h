@@ -1,8 +1,8 @@
 #pragma once
 
-#include "amp/LaneStateSpace.h"
+#include "dsp/LaneStateSpace.h"
 #include "amp/OpAmpModel.h"
-#include "amp/StateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <cstddef>
 

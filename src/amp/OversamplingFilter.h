@@ -3,10 +3,10 @@
 #include <array>
 #include <cstdint>
 
-#include "amp/HalfBandAllpass.h"
-#include "amp/Lanes.h"
-#include "amp/OversamplingCoefficients.h"
-#include "amp/PolyphaseFir.h"
+#include "dsp/HalfBandAllpass.h"
+#include "dsp/Lanes.h"
+#include "dsp/OversamplingCoefficients.h"
+#include "dsp/PolyphaseFir.h"
 
 namespace brimtone {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "amp/DisplayBlock.h"
-#include "amp/LaneStateSpace.h"
-#include "amp/StateSpace.h"
+#include "dsp/LaneStateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "amp/LaneStateSpace.h"
-#include "amp/StateSpace.h"
+#include "dsp/LaneStateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <array>
 #include <bit>

@@ -179,7 +179,7 @@ private:
     // The amplifier model runs as one of these specialisations, chosen when
     // Channel, Amp Mode or Tube Mode change, so the sub-sample loop carries
     // no branch on settings. Each runs one channel or both in lockstep (the
-    // lane selectors of amp/Lanes.h).
+    // lane selectors of dsp/Lanes.h).
     enum class ChannelPath { Bypass, Clean, Drive1994, Drive2000 };
     template <class Lanes>
     using AmpRunner = void (AmpEngine::*)(LaneValue<Lanes>* values, int count, Lanes lanes);

@@ -1,7 +1,7 @@
 #include "fx/RateFilter.h"
 
-#include "amp/OversamplingCoefficients.h"
-#include "amp/PolyphaseFir.h"
+#include "dsp/OversamplingCoefficients.h"
+#include "dsp/PolyphaseFir.h"
 
 namespace brimtone {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "amp/HalfBandAllpass.h"
+#include "dsp/HalfBandAllpass.h"
 
 namespace brimtone {
 

@@ -3,7 +3,7 @@
 // Test helpers: the frequency response of a state-space system, and the gain of a stage
 // measured with a sine through its per-sample process.
 
-#include "amp/StateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <array>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "amp/OversamplingCoefficients.h"
+#include "dsp/OversamplingCoefficients.h"
 
 namespace brimtone {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "amp/CleanLevelAmp.h"
 #include "amp/CleanOutputFilter.h"
-#include "amp/CurveTable.h"
+#include "dsp/CurveTable.h"
 #include "amp/DriveOutputFilter.h"
 #include "amp/DrivePreamp.h"
 #include "amp/FlavorStage1994.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "amp/OversamplingCoefficients.h"
+#include "dsp/OversamplingCoefficients.h"
 
 namespace brimtone {
 namespace {

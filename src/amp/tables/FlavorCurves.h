@@ -7,7 +7,7 @@
 // the end slopes). Each array ends with a copy of its last point, which
 // CurveTable reads together with a point's successor.
 
-#include "amp/CurveTable.h"
+#include "dsp/CurveTable.h"
 
 namespace brimtone::tables {
 

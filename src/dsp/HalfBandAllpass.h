@@ -3,8 +3,8 @@
 #include <array>
 #include <type_traits>
 
-#include "amp/Lanes.h"
-#include "amp/OversamplingCoefficients.h"
+#include "dsp/Lanes.h"
+#include "dsp/OversamplingCoefficients.h"
 
 namespace brimtone {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "amp/Lanes.h"
+#include "dsp/Lanes.h"
 
 #include <array>
 #include <cstddef>

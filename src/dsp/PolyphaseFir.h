@@ -1,6 +1,6 @@
 #pragma once
 
-#include "amp/Lanes.h"
+#include "dsp/Lanes.h"
 
 namespace brimtone {
 

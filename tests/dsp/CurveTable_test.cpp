@@ -1,4 +1,4 @@
-#include "amp/CurveTable.h"
+#include "dsp/CurveTable.h"
 
 #include <gtest/gtest.h>
 

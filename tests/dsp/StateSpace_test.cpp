@@ -1,4 +1,4 @@
-#include "amp/StateSpace.h"
+#include "dsp/StateSpace.h"
 
 #include <gtest/gtest.h>
 

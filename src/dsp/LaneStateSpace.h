@@ -1,7 +1,7 @@
 #pragma once
 
-#include "amp/Lanes.h"
-#include "amp/StateSpace.h"
+#include "dsp/Lanes.h"
+#include "dsp/StateSpace.h"
 
 #include <array>
 #include <cstddef>
