@@ -6,7 +6,7 @@ MAKEFLAGS += --no-print-directory
 DEMO_PROGRAM ?= 0
 
 PACKAGES := cmake make g++ pkg-config libgtest-dev libbenchmark-dev libsndfile1-dev libstb-dev \
-            g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth libfftw3-dev
+            g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth libfftw3-dev libcurl4
 DEMO_PACKAGES := cmake make g++ pkg-config libgtest-dev libsndfile1-dev libstb-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
