@@ -9,8 +9,13 @@ namespace brimtone::platform {
 
 void HttpCancel::cancel()
 {
-    std::lock_guard lock(mutex_);
     requested_.store(true, std::memory_order_release);
+    expire();
+}
+
+void HttpCancel::expire()
+{
+    std::lock_guard lock(mutex_);
 #ifdef _WIN32
     if (handle_ != nullptr)
         InternetCloseHandle(static_cast<HINTERNET>(handle_));

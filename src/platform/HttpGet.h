@@ -50,8 +50,11 @@ public:
     // Used by the transfer: registers the handle to close on cancel. False when
     // the cancel came first (the caller then closes it itself).
     bool attach(void* handle);
-    // Takes the handle back; null when cancel() has closed it already.
+    // Takes the handle back; null when cancel() or expire() has closed it already.
     void* detach();
+    // Closes the registered handle without marking a cancel: the transfer's
+    // own deadline passed.
+    void expire();
 
 private:
     std::atomic<bool> requested_{false};

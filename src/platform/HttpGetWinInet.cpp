@@ -1,9 +1,12 @@
 #ifdef _WIN32
 // WinINet follows no redirect here on its own (it has no limit for them) and
-// has no overall deadline: both are kept by the loops below, which set the
-// receive timeout of every call to the time that is left.
+// has no overall deadline, and a read waits for its whole buffer: a watchdog
+// thread closes the session handle when the deadline passes, which ends any
+// call blocked on it.
 #include "platform/HttpGet.h"
 
+#include <condition_variable>
+#include <thread>
 #include <windows.h>
 #include <wininet.h>
 
@@ -26,6 +29,36 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
     InternetSetOptionA(handle, option, &milliseconds, sizeof milliseconds);
 }
 
+class Watchdog {
+public:
+    Watchdog(Clock::time_point deadline, HttpCancel& cancel)
+        : thread_([this, deadline, &cancel] {
+              std::unique_lock lock(mutex_);
+              if (!finishedSignal_.wait_until(lock, deadline, [this] { return finished_; })) {
+                  expired_ = true;
+                  cancel.expire();
+              }
+          })
+    {}
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        finishedSignal_.notify_one();
+        thread_.join();
+    }
+    bool expired() const { return expired_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable finishedSignal_;
+    bool finished_ = false;
+    std::atomic<bool> expired_{false};
+    std::thread thread_;
+};
+
 HttpOutcome failureOf(const HttpCancel& cancel)
 {
     if (cancel.cancelled())
@@ -42,8 +75,14 @@ HttpResponse readBody(HINTERNET request, const HttpLimits& limits, const HttpCan
         if (cancel.cancelled() || left == 0)
             return {cancel.cancelled() ? HttpOutcome::cancelled : HttpOutcome::timedOut, {}};
         setTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, left);
+        // Ask for no more than has arrived: a read of a larger buffer would wait
+        // for all of it, however slowly the server trickles.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return {failureOf(cancel), {}};
         DWORD got = 0;
-        if (!InternetReadFile(request, chunk, sizeof chunk, &got))
+        if (available > 0
+            && !InternetReadFile(request, chunk, available < sizeof chunk ? available : sizeof chunk, &got))
             return {failureOf(cancel), {}};
         if (got == 0)
             return response;
@@ -102,11 +141,19 @@ HttpResponse httpGet(const std::string& url, const std::string& userAgent, const
         InternetCloseHandle(session);
         return {HttpOutcome::cancelled, {}};
     }
-    HttpResponse response = fetch(session, url, limits, cancel, deadline);
+    HttpResponse response;
+    bool expired = false;
+    {
+        Watchdog watchdog(deadline, cancel);
+        response = fetch(session, url, limits, cancel, deadline);
+        expired = watchdog.expired();
+    }
     if (void* stillOpen = cancel.detach())
         InternetCloseHandle(static_cast<HINTERNET>(stillOpen));
     if (cancel.cancelled())
         return {HttpOutcome::cancelled, {}};
+    if (expired)
+        return {HttpOutcome::timedOut, {}};
     return response;
 }
 

@@ -3,11 +3,16 @@
 // connection at a time through a handler that writes whatever the test needs:
 // a proper answer, nothing at all, a trickle or an endless body.
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -19,8 +24,28 @@
 
 class LocalHttpServer {
 public:
+#ifdef _WIN32
+    using Socket = SOCKET;
+    static int pollOne(Socket socket, int milliseconds)
+    {
+        WSAPOLLFD entry{socket, POLLIN, 0};
+        return WSAPoll(&entry, 1, milliseconds);
+    }
+    static void closeSocket(Socket socket) { closesocket(socket); }
+    static constexpr int kNoSignal = 0;
+#else
+    using Socket = int;
+    static int pollOne(Socket socket, int milliseconds)
+    {
+        pollfd entry{socket, POLLIN, 0};
+        return ::poll(&entry, 1, milliseconds);
+    }
+    static void closeSocket(Socket socket) { ::close(socket); }
+    static constexpr int kNoSignal = MSG_NOSIGNAL;
+#endif
+
     struct Connection {
-        int socket;
+        Socket socket;
         std::string request;
         const std::atomic<bool>& stopping;
         std::atomic<long long>& bytesSent;
@@ -28,7 +53,7 @@ public:
         bool send(std::string_view bytes)
         {
             while (!bytes.empty()) {
-                ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), kNoSignal);
                 if (sent <= 0)
                     return false;
                 bytesSent += sent;
@@ -42,8 +67,7 @@ public:
             auto end = std::chrono::steady_clock::now() + limit;
             char scratch[256];
             while (!stopping && std::chrono::steady_clock::now() < end) {
-                pollfd entry{socket, POLLIN, 0};
-                if (::poll(&entry, 1, 10) > 0 && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
+                if (pollOne(socket, 10) > 0 && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
                     return true;
             }
             return false;
@@ -53,6 +77,10 @@ public:
 
     explicit LocalHttpServer(Handler handler) : handler_(std::move(handler))
     {
+#ifdef _WIN32
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+#endif
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -68,7 +96,10 @@ public:
     {
         stopping_ = true;
         thread_.join();
-        ::close(listener_);
+        closeSocket(listener_);
+#ifdef _WIN32
+        WSACleanup();
+#endif
     }
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
@@ -90,12 +121,16 @@ private:
     void serve()
     {
         while (!stopping_) {
-            pollfd entry{listener_, POLLIN, 0};
-            if (::poll(&entry, 1, 20) <= 0)
+            if (pollOne(listener_, 20) <= 0)
                 continue;
-            int client = ::accept(listener_, nullptr, nullptr);
+            Socket client = ::accept(listener_, nullptr, nullptr);
+#ifdef _WIN32
+            if (client == INVALID_SOCKET)
+                continue;
+#else
             if (client < 0)
                 continue;
+#endif
             ++connections_;
             Connection connection{client, readRequest(client), stopping_, bytesSent_};
             {
@@ -103,18 +138,17 @@ private:
                 lastRequest_ = connection.request;
             }
             handler_(connection);
-            ::close(client);
+            closeSocket(client);
         }
     }
-    std::string readRequest(int client)
+    std::string readRequest(Socket client)
     {
         std::string request;
         char chunk[1024];
         while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
-            pollfd entry{client, POLLIN, 0};
-            if (::poll(&entry, 1, 1000) <= 0)
+            if (pollOne(client, 1000) <= 0)
                 break;
-            ssize_t got = ::recv(client, chunk, sizeof chunk, 0);
+            auto got = ::recv(client, chunk, sizeof chunk, 0);
             if (got <= 0)
                 break;
             request.append(chunk, static_cast<std::size_t>(got));
@@ -123,7 +157,7 @@ private:
     }
 
     Handler handler_;
-    int listener_ = -1;
+    Socket listener_{};
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
