@@ -4,13 +4,14 @@
 
 namespace brimtone {
 
-// The maker's web server publishes the download page and the version file.
+// The maker's web server (a build setting) publishes the download page and the
+// version file; a site address too long for the URL fields fails to compile.
 const PluginIdentity pluginIdentity = {
     "QIV",
     "Brimtone",
     "QIV Brimtone RX14",
-    "http://www.qiv.example/?q=audio-fx",
-    "http://www.qiv.example/versions.dat",
+    BRIMTONE_SITE "/?q=audio-fx",
+    BRIMTONE_SITE "/versions.dat",
     {'Q', 'B', 'R', 'T'},
     1000,
 };

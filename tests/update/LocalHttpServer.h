@@ -1,0 +1,168 @@
+#pragma once
+// A one-thread HTTP server on 127.0.0.1 for the update tests. It serves one
+// connection at a time through a handler that writes whatever the test needs:
+// a proper answer, nothing at all, a trickle or an endless body.
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+class LocalHttpServer {
+public:
+#ifdef _WIN32
+    using Socket = SOCKET;
+    static int pollOne(Socket socket, int milliseconds)
+    {
+        WSAPOLLFD entry{socket, POLLIN, 0};
+        return WSAPoll(&entry, 1, milliseconds);
+    }
+    static void closeSocket(Socket socket) { closesocket(socket); }
+    static constexpr int kNoSignal = 0;
+#else
+    using Socket = int;
+    static int pollOne(Socket socket, int milliseconds)
+    {
+        pollfd entry{socket, POLLIN, 0};
+        return ::poll(&entry, 1, milliseconds);
+    }
+    static void closeSocket(Socket socket) { ::close(socket); }
+    static constexpr int kNoSignal = MSG_NOSIGNAL;
+#endif
+
+    struct Connection {
+        Socket socket;
+        std::string request;
+        const std::atomic<bool>& stopping;
+        std::atomic<long long>& bytesSent;
+
+        bool send(std::string_view bytes)
+        {
+            while (!bytes.empty()) {
+                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), kNoSignal);
+                if (sent <= 0)
+                    return false;
+                bytesSent += sent;
+                bytes.remove_prefix(static_cast<std::size_t>(sent));
+            }
+            return true;
+        }
+        // True once the client has closed its end; false when the server stops first.
+        bool waitForClose(std::chrono::milliseconds limit)
+        {
+            auto end = std::chrono::steady_clock::now() + limit;
+            char scratch[256];
+            while (!stopping && std::chrono::steady_clock::now() < end) {
+                if (pollOne(socket, 10) > 0 && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
+                    return true;
+            }
+            return false;
+        }
+    };
+    using Handler = std::function<void(Connection&)>;
+
+    explicit LocalHttpServer(Handler handler) : handler_(std::move(handler))
+    {
+#ifdef _WIN32
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 8);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~LocalHttpServer()
+    {
+        stopping_ = true;
+        thread_.join();
+        closeSocket(listener_);
+#ifdef _WIN32
+        WSACleanup();
+#endif
+    }
+
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    int connections() const { return connections_; }
+    long long bytesSent() const { return bytesSent_; }
+    std::string lastRequest() const
+    {
+        std::lock_guard lock(mutex_);
+        return lastRequest_;
+    }
+
+    static std::string answer(int status, std::string_view body)
+    {
+        return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size())
+               + "\r\nConnection: close\r\n\r\n" + std::string(body);
+    }
+
+private:
+    void serve()
+    {
+        while (!stopping_) {
+            if (pollOne(listener_, 20) <= 0)
+                continue;
+            Socket client = ::accept(listener_, nullptr, nullptr);
+#ifdef _WIN32
+            if (client == INVALID_SOCKET)
+                continue;
+#else
+            if (client < 0)
+                continue;
+#endif
+            ++connections_;
+            Connection connection{client, readRequest(client), stopping_, bytesSent_};
+            {
+                std::lock_guard lock(mutex_);
+                lastRequest_ = connection.request;
+            }
+            handler_(connection);
+            closeSocket(client);
+        }
+    }
+    std::string readRequest(Socket client)
+    {
+        std::string request;
+        char chunk[1024];
+        while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
+            if (pollOne(client, 1000) <= 0)
+                break;
+            auto got = ::recv(client, chunk, sizeof chunk, 0);
+            if (got <= 0)
+                break;
+            request.append(chunk, static_cast<std::size_t>(got));
+        }
+        return request;
+    }
+
+    Handler handler_;
+    Socket listener_{};
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::atomic<long long> bytesSent_{0};
+    mutable std::mutex mutex_;
+    std::string lastRequest_;
+    std::thread thread_;
+};
