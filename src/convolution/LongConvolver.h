@@ -33,10 +33,16 @@
 // (response samples 0 ... 255 are not reproduced). Each job has L samples of
 // time before its first result is due.
 //
-// Threads: process, reset and setImpulseResponse run on the owner's (audio)
-// thread and never concurrently; each worker is coupled to it by its own
-// start/done ping-pong (ConvolutionWorker). A worker's window lies in the part
-// of the mirrored ring that the next L writes do not reach.
+// Threads: process and reset run on the owner's (audio) thread and never
+// concurrently; each worker is coupled to it by its own start/done ping-pong
+// (ConvolutionWorker). A worker's window lies in the part of the mirrored ring
+// that the next L writes do not reach. The one wait of the audio thread is in
+// process, at a pair's hand-off, for that pair's previous job when it is not
+// finished yet: the job had L samples less its start delay to run, so the wait
+// is at most the rest of one job (a 16384-point transform each way for the
+// longest pair) and on a machine that keeps up it does not happen.
+// setImpulseResponse stops and restarts the workers; it is called while no
+// audio runs (when the reverb is built).
 
 #include "convolution/ConvolutionWorker.h"
 #include "convolution/PairConvolution.h"
