@@ -7,4 +7,7 @@ namespace brimtone::platform {
 void* moduleHandle();
 void setModuleHandle(void* handle);
 
+// The system the module was built for, as the About panel names it: "Win64" or "Linux".
+const char* systemName();
+
 } // namespace brimtone::platform

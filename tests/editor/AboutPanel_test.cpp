@@ -1,0 +1,48 @@
+#include "editor/AboutPanel.h"
+
+#include <gtest/gtest.h>
+
+namespace brimtone::editor {
+
+TEST(AboutPanel, VersionLineNamesTheSystemAndTheBuildDate)
+{
+    EXPECT_EQ(aboutVersionText(1000, "Win64", "Jul 31 2014"), "ver. 1.0.00 / Win64\n\rJul 31 2014");
+    EXPECT_EQ(aboutVersionText(1234, "Linux", "Dec  8 2026"), "ver. 1.2.34 / Linux\n\rDec  8 2026");
+}
+
+// The text lands inside its ten boxes only, every box gets some, and the
+// title is drawn in its light blue.
+TEST(AboutPanel, TextStaysInItsBoxes)
+{
+    Image panel(1024, 362);
+    drawAboutText(
+        panel, {"QIV Brimtone RX14", "https://brimtone.example", "dev@brimtone.example", 1000, "Linux", "Dec  8 2026"});
+    const Rect boxes[] = {{378, 90, 697, 189}, {194, 97, 378, 174}, {697, 97, 844, 174}};
+    for (int y = 0; y < panel.height(); ++y)
+        for (int x = 0; x < panel.width(); ++x) {
+            const bool inside = boxes[0].contains(x, y) || boxes[1].contains(x, y) || boxes[2].contains(x, y);
+            if (!inside) {
+                ASSERT_EQ(panel.at(x, y) >> 24, 0u) << x << ", " << y;
+            }
+        }
+    auto lit = [&](const Rect& box) {
+        int count = 0;
+        for (int y = box.top; y < box.bottom; ++y)
+            for (int x = box.left; x < box.right; ++x)
+                count += (panel.at(x, y) >> 24) > 128;
+        return count;
+    };
+    for (const Rect& box : {Rect{378, 90, 697, 117}, Rect{378, 153, 697, 169}, Rect{378, 173, 697, 189},
+                            Rect{194, 113, 378, 138}, Rect{697, 97, 844, 138}, Rect{697, 138, 844, 174}})
+        EXPECT_GT(lit(box), 40) << box.left << ", " << box.top;
+    const Pixel title = [&] {
+        for (int y = 90; y < 117; ++y)
+            for (int x = 378; x < 697; ++x)
+                if ((panel.at(x, y) >> 24) == 255)
+                    return panel.at(x, y);
+        return Pixel{};
+    }();
+    EXPECT_EQ(title, pixelFromBgra(0xED, 0xB2, 0x72, 255));
+}
+
+} // namespace brimtone::editor
