@@ -34,7 +34,11 @@ void drawAboutText(Image& panel, const AboutCredits& credits)
     if (panel.empty())
         return;
     const std::string version = aboutVersionText(credits.versionCode, credits.system, credits.buildDate);
-    const std::string addresses = std::string(credits.siteAddress) + "\n" + std::string(credits.mailAddress);
+    // The narrow box beside the version shows the site without its scheme.
+    std::string_view site = credits.siteAddress;
+    if (const std::size_t scheme = site.find("://"); scheme != std::string_view::npos)
+        site.remove_prefix(scheme + 3);
+    const std::string addresses = std::string(site) + "\n" + std::string(credits.mailAddress);
     // Rectangles are left, top, right, bottom in panel pixels; the second line
     // of each credit pair starts 16 pixels below the first, inside its box.
     const struct {
@@ -50,7 +54,9 @@ void drawAboutText(Image& panel, const AboutCredits& credits)
         {{{194, 138, 378, 174}, boldSans12, grey, true}, "VST Plug-In Technology by"},
         {{{194, 154, 378, 174}, boldSans12, lightGrey, true}, "Steinberg"},
         {{{697, 97, 844, 138}, boldSans12, grey, false}, version},
-        {{{697, 138, 844, 174}, boldSans12, lightGrey, true}, addresses},
+        // Reaches to the display's edge (860, not 844): an address at the
+        // project's site is wider than the version's box.
+        {{{697, 138, 860, 174}, boldSans12, lightGrey, true}, addresses},
     };
     const Canvas canvas = Canvas::of(panel);
     for (const auto& [line, text] : lines)
