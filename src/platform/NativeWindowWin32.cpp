@@ -55,7 +55,7 @@ public:
             wc.hInstance = module_;
             wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
             wc.lpszClassName = name_;
-            if (RegisterClassA(&wc) == 0)
+            if (RegisterClassA(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
                 return nullptr;
         }
         ++users_;
@@ -79,6 +79,21 @@ private:
 };
 
 WindowClass windowClass;
+
+// Marks a call into the client. A client that runs a modal loop (a message box)
+// lets this window's messages through; they must not call it again meanwhile:
+// nested ticks and mouse events are dropped, and a nested paint shows the
+// framebuffer as it is.
+class InClient {
+public:
+    explicit InClient(bool& flag) : flag_(flag) { flag_ = true; }
+    ~InClient() { flag_ = false; }
+    InClient(const InClient&) = delete;
+    InClient& operator=(const InClient&) = delete;
+
+private:
+    bool& flag_;
+};
 
 class Win32Window final : public NativeWindow {
 public:
@@ -146,6 +161,9 @@ private:
 
     void tick()
     {
+        if (inClient_)
+            return;
+        const InClient guard(inClient_);
         client_.onTimer();
         if (hwnd_ == nullptr)
             return;
@@ -160,7 +178,11 @@ private:
 
     void paintMessage()
     {
-        const Rect dirty = client_.paint();
+        Rect dirty;
+        if (!inClient_) {
+            const InClient guard(inClient_);
+            dirty = client_.paint();
+        }
         if (!dirty.empty()) {
             const RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
             InvalidateRect(hwnd_, &r, FALSE);
@@ -203,6 +225,9 @@ private:
         event.wheelNotches = notches;
         lastX_ = x;
         lastY_ = y;
+        if (inClient_)
+            return;
+        const InClient guard(inClient_);
         client_.mouse(event);
     }
 
@@ -266,6 +291,7 @@ private:
     int lastX_ = 0;
     int lastY_ = 0;
     int wheelDelta_ = 0;
+    bool inClient_ = false;
 };
 
 LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)

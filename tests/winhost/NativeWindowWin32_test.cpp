@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
     {
         events.push_back(event);
         capturedAt.push_back(GetCapture());
+        if (duringMouse)
+            duringMouse();
     }
     void onTimer() override
     {
@@ -50,6 +53,7 @@ public:
     int ticks = 0;
     std::vector<MouseEvent> events;
     std::vector<HWND> capturedAt;
+    std::function<void()> duringMouse;
 
 private:
     Framebuffer fb_;
@@ -198,6 +202,32 @@ TEST(Win32Window, MouseMessagesBecomeMouseEvents)
     ReleaseCapture();
     ASSERT_EQ(ev.size(), 13u);
     check(12, MouseAction::Release, MouseButton::Left, 35, 45, false, false);
+}
+
+// A modal loop run by the client (a message box from a button) dispatches the
+// window's messages: no tick and no paint of the client may run inside it.
+TEST(Win32Window, AModalLoopInsideTheClientIsNotReentered)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    pump(50);
+    int ticksInside = -1;
+    o.client.duringMouse = [&] {
+        o.client.duringMouse = nullptr;
+        const int before = o.client.ticks;
+        InvalidateRect(o.child, nullptr, FALSE);
+        PostMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON, at(1, 1));
+        pump(200);
+        o.window->idle();
+        ticksInside = o.client.ticks - before;
+    };
+    SendMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON, at(10, 20));
+    EXPECT_EQ(ticksInside, 0);
+    EXPECT_EQ(o.client.events.size(), 1u);
+    EXPECT_EQ(mismatches(o.child, o.client.framebuffer()), 0) << "the window still shows the framebuffer";
+    const int after = o.client.ticks;
+    pump(200);
+    EXPECT_GT(o.client.ticks, after + 3);
 }
 
 // The real pointer, through the system's input queue: a drag that leaves the
