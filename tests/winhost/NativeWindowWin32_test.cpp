@@ -1,0 +1,349 @@
+// The Win32 editor window with a test client in a real top-level window: pixels,
+// frame ticks, mouse events and capture, and the window's lifecycle.
+
+#include "WinTestHost.h"
+#include "editor/NativeWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace brimtone::editor;
+using wintest::pump;
+
+namespace {
+
+constexpr int W = 320;
+constexpr int H = 200;
+
+Pixel pattern(int x, int y) { return pixelFromBgra(x & 255, y & 255, (x * 7 + y * 3) & 255, 255); }
+
+// Paints a fixed pattern, and on every tick a block whose colour counts the ticks.
+class TestClient : public WindowClient {
+public:
+    TestClient() : fb_(W, H)
+    {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                fb_.at(x, y) = pattern(x, y);
+        fb_.markDirty(fb_.bounds());
+    }
+    const Framebuffer& framebuffer() const override { return fb_; }
+    Rect paint() override { return fb_.takeDirty(); }
+    void mouse(const MouseEvent& event) override
+    {
+        events.push_back(event);
+        capturedAt.push_back(GetCapture());
+        if (duringMouse)
+            duringMouse();
+    }
+    void onTimer() override
+    {
+        ++ticks;
+        for (int y = tickBlock.top; y < tickBlock.bottom; ++y)
+            for (int x = tickBlock.left; x < tickBlock.right; ++x)
+                fb_.at(x, y) = tickColour(ticks);
+        fb_.markDirty(tickBlock);
+    }
+    static std::uint32_t tickColour(int n) { return 0xFF000000u | static_cast<std::uint32_t>(n * 2654435761u >> 8); }
+
+    static constexpr Rect tickBlock{200, 120, 230, 140};
+    int ticks = 0;
+    std::vector<MouseEvent> events;
+    std::vector<HWND> capturedAt;
+    std::function<void()> duringMouse;
+
+private:
+    Framebuffer fb_;
+};
+
+struct Opened {
+    HWND parent = wintest::createParent(W, H);
+    TestClient client;
+    std::unique_ptr<NativeWindow> window = openNativeWindow(parent, W, H, client);
+    HWND child = wintest::firstChild(parent);
+    ~Opened()
+    {
+        window.reset();
+        if (IsWindow(parent))
+            DestroyWindow(parent);
+    }
+};
+
+int mismatches(HWND hwnd, const Framebuffer& fb)
+{
+    const std::vector<std::uint32_t> shown = wintest::grab(hwnd, W, H);
+    int wrong = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            wrong += shown[y * W + x] != (fb.at(x, y) & 0xFFFFFFu);
+    return wrong;
+}
+
+TEST(Win32Window, IsAChildOfTheHostWindowAndShowsTheFramebuffer)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    ASSERT_NE(o.child, nullptr);
+    EXPECT_EQ(GetParent(o.child), o.parent);
+    RECT r;
+    GetClientRect(o.child, &r);
+    EXPECT_EQ(r.right, W);
+    EXPECT_EQ(r.bottom, H);
+    EXPECT_TRUE(GetClassLongPtrA(o.child, GCL_STYLE) & CS_DBLCLKS);
+    char name[64] = {};
+    GetClassNameA(o.child, name, sizeof name);
+    char module[32];
+    std::snprintf(module, sizeof module, "%p", static_cast<void*>(GetModuleHandleA(nullptr)));
+    EXPECT_NE(std::string(name).find(module), std::string::npos) << name;
+
+    pump(150);
+    EXPECT_EQ(mismatches(o.child, o.client.framebuffer()), 0);
+    // A region drawn over and invalidated is repainted from the framebuffer.
+    RECT part{10, 10, 90, 70};
+    HDC dc = GetDC(o.child);
+    FillRect(dc, &part, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(o.child, dc);
+    EXPECT_GT(mismatches(o.child, o.client.framebuffer()), 4000);
+    InvalidateRect(o.child, &part, TRUE);
+    UpdateWindow(o.child);
+    EXPECT_EQ(mismatches(o.child, o.client.framebuffer()), 0);
+    // What a tick drew is on screen after it, with no help from the host.
+    ASSERT_GT(o.client.ticks, 0);
+    const auto shown = wintest::grab(o.child, W, H);
+    EXPECT_EQ(shown[125 * W + 210], TestClient::tickColour(o.client.ticks) & 0xFFFFFFu);
+}
+
+TEST(Win32Window, TicksThirtyTimesASecondAndIdleAddsOneTick)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    pump(100);
+    const int before = o.client.ticks;
+    const ULONGLONG start = GetTickCount64();
+    pump(1500);
+    const double hz = (o.client.ticks - before) * 1000.0 / double(GetTickCount64() - start);
+    EXPECT_GT(hz, 24.0);
+    EXPECT_LT(hz, 34.0);
+
+    const int t = o.client.ticks;
+    o.window->idle();
+    EXPECT_EQ(o.client.ticks, t + 1);
+
+    // A stalled message loop comes back with one tick, not with the missed ones.
+    pump(5);
+    Sleep(400);
+    const int stalled = o.client.ticks;
+    pump(20);
+    EXPECT_EQ(o.client.ticks, stalled + 1);
+    // Timer messages crowding in right after a tick are dropped.
+    for (int i = 0; i < 5; ++i)
+        PostMessageA(o.child, WM_TIMER, 0x1234, 0);
+    pump(2);
+    EXPECT_LE(o.client.ticks, stalled + 2);
+}
+
+LPARAM at(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
+
+TEST(Win32Window, MouseMessagesBecomeMouseEvents)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    pump(50);
+    auto& ev = o.client.events;
+    SendMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, at(10, 20));
+    SendMessageA(o.child, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, at(-30, 250));
+    SendMessageA(o.child, WM_LBUTTONUP, 0, at(-31, 251));
+    SendMessageA(o.child, WM_LBUTTONDBLCLK, MK_LBUTTON, at(11, 21));
+    SendMessageA(o.child, WM_LBUTTONUP, 0, at(11, 21));
+    SendMessageA(o.child, WM_RBUTTONDOWN, MK_RBUTTON | MK_SHIFT, at(5, 6));
+    SendMessageA(o.child, WM_RBUTTONUP, MK_SHIFT, at(5, 6));
+    POINT screen{40, 50};
+    ClientToScreen(o.child, &screen);
+    SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 2 * WHEEL_DELTA), at(screen.x, screen.y));
+    // A fine-grained wheel gives a notch once its pieces add up to one.
+    SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), at(screen.x, screen.y));
+    SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), at(screen.x, screen.y));
+    SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), at(screen.x, screen.y));
+
+    ASSERT_EQ(ev.size(), 10u);
+    auto check = [&](int i, MouseAction a, MouseButton b, int x, int y, bool ctrl, bool shift, int notches = 0) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ev[i].action, a);
+        EXPECT_EQ(ev[i].button, b);
+        EXPECT_EQ(ev[i].x, x);
+        EXPECT_EQ(ev[i].y, y);
+        EXPECT_EQ(ev[i].ctrl, ctrl);
+        EXPECT_EQ(ev[i].shift, shift);
+        EXPECT_EQ(ev[i].wheelNotches, notches);
+    };
+    check(0, MouseAction::Press, MouseButton::Left, 10, 20, true, false);
+    check(1, MouseAction::Move, MouseButton::Left, -30, 250, false, true);
+    check(2, MouseAction::Release, MouseButton::Left, -31, 251, false, false);
+    check(3, MouseAction::DoubleClick, MouseButton::Left, 11, 21, false, false);
+    check(4, MouseAction::Release, MouseButton::Left, 11, 21, false, false);
+    check(5, MouseAction::Press, MouseButton::Right, 5, 6, false, true);
+    check(6, MouseAction::Release, MouseButton::Right, 5, 6, false, true);
+    check(7, MouseAction::Wheel, MouseButton::None, 40, 50, true, false, 2);
+    check(8, MouseAction::Wheel, MouseButton::None, 40, 50, false, false, 1);
+    check(9, MouseAction::Wheel, MouseButton::None, 40, 50, false, false, -1);
+    // The press holds the capture for the drag; the release gives it back.
+    EXPECT_EQ(o.client.capturedAt[0], o.child);
+    EXPECT_EQ(o.client.capturedAt[1], o.child);
+    EXPECT_EQ(o.client.capturedAt[2], nullptr);
+    EXPECT_EQ(o.client.capturedAt[3], o.child);
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    // When another window takes the capture the drag ends with a release.
+    SendMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON, at(30, 40));
+    SendMessageA(o.child, WM_MOUSEMOVE, MK_LBUTTON, at(35, 45));
+    SetCapture(o.parent);
+    ReleaseCapture();
+    ASSERT_EQ(ev.size(), 13u);
+    check(12, MouseAction::Release, MouseButton::Left, 35, 45, false, false);
+}
+
+// A modal loop run by the client (a message box from a button) dispatches the
+// window's messages: no tick and no paint of the client may run inside it.
+TEST(Win32Window, AModalLoopInsideTheClientIsNotReentered)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    pump(50);
+    int ticksInside = -1;
+    o.client.duringMouse = [&] {
+        o.client.duringMouse = nullptr;
+        const int before = o.client.ticks;
+        InvalidateRect(o.child, nullptr, FALSE);
+        PostMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON, at(1, 1));
+        pump(200);
+        o.window->idle();
+        ticksInside = o.client.ticks - before;
+    };
+    SendMessageA(o.child, WM_LBUTTONDOWN, MK_LBUTTON, at(10, 20));
+    EXPECT_EQ(ticksInside, 0);
+    EXPECT_EQ(o.client.events.size(), 1u);
+    EXPECT_EQ(mismatches(o.child, o.client.framebuffer()), 0) << "the window still shows the framebuffer";
+    const int after = o.client.ticks;
+    pump(200);
+    EXPECT_GT(o.client.ticks, after + 3);
+}
+
+// The real pointer, through the system's input queue: a drag that leaves the
+// window keeps arriving at it while the button is held.
+TEST(Win32Window, DragWithTheRealPointerKeepsArrivingOutsideTheWindow)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    SetForegroundWindow(o.parent);
+    pump(100);
+    POINT inside{100, 80};
+    ClientToScreen(o.child, &inside);
+    auto moveTo = [](POINT p) {
+        SetCursorPos(p.x, p.y);
+        pump(60);
+    };
+    auto button = [](DWORD flags) {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flags;
+        SendInput(1, &in, sizeof in);
+        pump(60);
+    };
+    moveTo(inside);
+    button(MOUSEEVENTF_LEFTDOWN);
+    moveTo(POINT{inside.x + 400, inside.y + 300}); // beyond the window's right and bottom edges
+    button(MOUSEEVENTF_LEFTUP);
+    moveTo(POINT{inside.x + 410, inside.y + 310});
+
+    const auto& ev = o.client.events;
+    auto find = [&](MouseAction a) {
+        for (std::size_t i = 0; i < ev.size(); ++i)
+            if (ev[i].action == a)
+                return static_cast<int>(i);
+        return -1;
+    };
+    const int press = find(MouseAction::Press);
+    if (press < 0)
+        GTEST_SKIP() << "the display delivers no synthetic pointer input";
+    EXPECT_EQ(ev[press].x, 100);
+    EXPECT_EQ(ev[press].y, 80);
+    bool movedOutside = false;
+    for (std::size_t i = press; i < ev.size(); ++i)
+        movedOutside |= ev[i].action == MouseAction::Move && ev[i].x == 500 && ev[i].y == 380;
+    EXPECT_TRUE(movedOutside);
+    const int release = find(MouseAction::Release);
+    ASSERT_GT(release, press);
+    EXPECT_EQ(ev[release].x, 500);
+    EXPECT_EQ(ev[release].y, 380);
+    EXPECT_EQ(ev.back().action, MouseAction::Release) << "no moves arrive from outside once released";
+}
+
+TEST(Win32Window, SurvivesTheHostDestroyingItsWindowFirst)
+{
+    Opened o;
+    ASSERT_NE(o.window, nullptr);
+    pump(50);
+    DestroyWindow(o.parent);
+    EXPECT_FALSE(IsWindow(o.child));
+    const int ticks = o.client.ticks;
+    o.window->idle(); // no window: nothing
+    EXPECT_EQ(o.client.ticks, ticks);
+    o.window.reset();
+    pump(50);
+    EXPECT_EQ(o.client.ticks, ticks);
+}
+
+TEST(Win32Window, OpensOnlyInARealWindow)
+{
+    TestClient client;
+    EXPECT_EQ(openNativeWindow(nullptr, W, H, client), nullptr);
+    HWND gone = wintest::createParent(W, H);
+    DestroyWindow(gone);
+    EXPECT_EQ(openNativeWindow(gone, W, H, client), nullptr);
+    EXPECT_EQ(client.ticks, 0);
+}
+
+TEST(Win32Window, HundredOpenCloseCyclesAndTwoWindowsAtOnce)
+{
+    HWND parent = wintest::createParent(W, H);
+    char className[64] = {};
+    for (int i = 0; i < 100; ++i) {
+        TestClient client;
+        auto window = openNativeWindow(parent, W, H, client);
+        ASSERT_NE(window, nullptr) << "cycle " << i;
+        HWND child = wintest::firstChild(parent);
+        ASSERT_NE(child, nullptr);
+        GetClassNameA(child, className, sizeof className);
+        pump(i % 10 == 0 ? 40 : 1);
+        window.reset();
+        ASSERT_FALSE(IsWindow(child)) << "cycle " << i;
+    }
+    // The class goes with the last window.
+    WNDCLASSA info;
+    EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), className, &info));
+
+    HWND second = wintest::createParent(W, H, 420, 300);
+    {
+        TestClient one, two;
+        auto first = openNativeWindow(parent, W, H, one);
+        auto other = openNativeWindow(second, W, H, two);
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(other, nullptr);
+        pump(400);
+        EXPECT_GT(one.ticks, 6);
+        EXPECT_GT(two.ticks, 6);
+        EXPECT_EQ(mismatches(wintest::firstChild(second), two.framebuffer()), 0);
+        first.reset();
+        const int t = two.ticks;
+        pump(200);
+        EXPECT_GT(two.ticks, t + 2) << "closing one window stops not the other";
+        EXPECT_EQ(mismatches(wintest::firstChild(second), two.framebuffer()), 0);
+    }
+    DestroyWindow(second);
+    DestroyWindow(parent);
+}
+
+} // namespace

@@ -1,0 +1,90 @@
+#pragma once
+// What the Windows GUI tests need of a host: a top-level window to be the parent,
+// a message loop run for a while, and the pixels a window shows.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace wintest {
+
+inline LRESULT CALLBACK parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A visible top-level window whose client area is width x height, at (x, y) on screen.
+inline HWND createParent(int width, int height, int x = 40, int y = 40)
+{
+    static const ATOM registered = [] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = parentProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        wc.lpszClassName = "WinTestHostParent";
+        return RegisterClassA(&wc);
+    }();
+    if (registered == 0)
+        return nullptr;
+    constexpr DWORD parentStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT frame{0, 0, width, height};
+    AdjustWindowRect(&frame, parentStyle, FALSE);
+    HWND hwnd = CreateWindowExA(0, "WinTestHostParent", "test host", parentStyle, x, y, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (hwnd != nullptr) {
+        ShowWindow(hwnd, SW_SHOW);
+        UpdateWindow(hwnd);
+    }
+    return hwnd;
+}
+
+// Dispatches this thread's messages for `ms` milliseconds.
+inline void pump(DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+}
+
+inline HWND firstChild(HWND parent) { return FindWindowExA(parent, nullptr, nullptr, nullptr); }
+
+// The window's client area as 0x00RRGGBB words, rows top-down.
+inline std::vector<std::uint32_t> grab(HWND hwnd, int width, int height)
+{
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC window = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* words = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = words[i] & 0xFFFFFFu;
+    SelectObject(memory, old);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window);
+    return pixels;
+}
+
+} // namespace wintest
