@@ -54,6 +54,8 @@ public:
     Rect paint() override { return host_.paint(); }
     void mouse(const MouseEvent& event) override;
     void onTimer() override;
+    // Marks the whole panel for the next paint (a full repaint).
+    void repaintAll() { host_.invalidateAll(); }
 
     // For tests and the window shells.
     CDlgElem& control(int id) { return *controls_[id]; }
