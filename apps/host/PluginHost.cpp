@@ -95,7 +95,8 @@ HostRecord& hostRecord()
     return record;
 }
 
-std::intptr_t hostCallback(vst::AEffect*, std::int32_t opcode, std::int32_t index, std::intptr_t, void*, float opt)
+std::intptr_t hostCallback(vst::AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t, void*,
+                           float opt)
 {
     HostRecord& record = hostRecord();
     switch (opcode) {
@@ -105,6 +106,13 @@ std::intptr_t hostCallback(vst::AEffect*, std::int32_t opcode, std::int32_t inde
         ++record.automateCalls;
         record.lastAutomatedIndex = index;
         record.lastAutomatedValue = opt;
+        if (record.recordEdits)
+            record.edits.push_back({effect, opcode, index, opt});
+        return 0;
+    case vst::audioMasterBeginEdit:
+    case vst::audioMasterEndEdit:
+        if (record.recordEdits)
+            record.edits.push_back({effect, opcode, index, 0.0f});
         return 0;
     default:
         return 0;

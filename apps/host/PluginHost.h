@@ -39,12 +39,23 @@ std::string defaultPluginPath(const std::string& built);
 // Names are matched without regard to case.
 std::string lowerCase(std::string text);
 
+// One edit report of a plug-in: audioMasterBeginEdit, audioMasterAutomate (with
+// the value) or audioMasterEndEdit.
+struct EditReport {
+    vst::AEffect* effect;
+    std::int32_t opcode;
+    std::int32_t index;
+    float value;
+};
+
 // The host callback's answers and what it was told.
 struct HostRecord {
     std::intptr_t versionAnswer = 2400;
     int automateCalls = 0;
     int lastAutomatedIndex = -1;
     float lastAutomatedValue = 0.0f;
+    std::vector<EditReport> edits; // kept while recordEdits is set
+    bool recordEdits = false;
 };
 HostRecord& hostRecord();
 std::intptr_t hostCallback(vst::AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,

@@ -43,4 +43,15 @@ std::optional<Image> decodePng(std::span<const std::uint8_t> bytes)
     return image;
 }
 
+ImageSize pngSize(std::span<const std::uint8_t> bytes)
+{
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    if (bytes.empty() || bytes.size() > INT_MAX
+        || !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels))
+        return {};
+    return {width, height};
+}
+
 } // namespace brimtone::editor

@@ -92,6 +92,18 @@ void EffectBase::setParameterAutomated(std::int32_t index, float value)
         audioMaster(&descriptor, vst::audioMasterAutomate, index, 0, nullptr, value);
 }
 
+void EffectBase::beginEdit(std::int32_t index)
+{
+    if (audioMaster != nullptr)
+        audioMaster(&descriptor, vst::audioMasterBeginEdit, index, 0, nullptr, 0.0f);
+}
+
+void EffectBase::endEdit(std::int32_t index)
+{
+    if (audioMaster != nullptr)
+        audioMaster(&descriptor, vst::audioMasterEndEdit, index, 0, nullptr, 0.0f);
+}
+
 void EffectBase::getProgramName(char* name)
 {
     if (name != nullptr)

@@ -30,6 +30,9 @@ public:
     virtual void setParameter(std::int32_t /*index*/, float /*value*/) {}
     virtual float getParameter(std::int32_t /*index*/) { return 0.0f; }
     virtual void setParameterAutomated(std::int32_t index, float value);
+    // The start and the end of one gesture of edits to a parameter, for the host.
+    void beginEdit(std::int32_t index);
+    void endEdit(std::int32_t index);
     virtual std::int32_t getProgram() { return curProgram; }
     virtual void setProgram(std::int32_t program) { curProgram = program; }
     virtual void setProgramName(const char* /*name*/) {}

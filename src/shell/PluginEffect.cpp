@@ -2,6 +2,7 @@
 
 #include "engine/ValueConventions.h"
 #include "platform/FloatingPoint.h"
+#include "shell/EditorLink.h"
 #include "shell/PluginIdentity.h"
 
 #include <algorithm>
@@ -35,11 +36,15 @@ PluginEffect::PluginEffect(vst::HostCallback host) : EffectBase(host, kNumProgra
     descriptor.uniqueID = pluginUniqueId();
     descriptor.flags |= vst::effFlagsCanReplacing | vst::effFlagsCanDoubleReplacing;
     descriptor.initialDelay = 0;
+    attachEditor(*this);
 }
 
 PluginEffect::~PluginEffect()
 {
     closing_.store(true, std::memory_order_release);
+    // The editor's window goes while the engine it reads from still exists.
+    if (editor != nullptr)
+        editor->close();
     // Let a parameter call in progress on another thread finish.
     paramLock_.enter();
     paramLock_.leave();

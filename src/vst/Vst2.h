@@ -137,6 +137,8 @@ enum EffectOpcodes : std::int32_t {
 enum HostOpcodes : std::int32_t {
     audioMasterAutomate = 0,
     audioMasterVersion = 1,
+    audioMasterBeginEdit = 43,
+    audioMasterEndEdit = 44,
 };
 
 enum PlugCategory : std::int32_t { kPlugCategUnknown = 0 };

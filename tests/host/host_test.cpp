@@ -102,7 +102,7 @@ TEST_F(HostTest, DescriptorReportsIdentityAndCapabilities)
     EXPECT_EQ(e->numParams, 20);
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
-    EXPECT_EQ(e->flags, vst::effFlagsCanReplacing | vst::effFlagsCanDoubleReplacing);
+    EXPECT_EQ(e->flags, vst::effFlagsCanReplacing | vst::effFlagsCanDoubleReplacing | vst::effFlagsHasEditor);
     EXPECT_EQ(e->uniqueID, 0x51425254); // "QBRT"
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->initialDelay, 0);
@@ -130,9 +130,15 @@ TEST_F(HostTest, DispatcherAnswers)
     EXPECT_EQ(plugin.dispatch(vst::effGetChunk), 0);
     EXPECT_EQ(plugin.dispatch(vst::effSetBypass, 0, 1), 0);
     EXPECT_EQ(plugin.dispatch(200), 0);
-    // No editor is attached: editor opcodes answer 0.
+    // Without a parent window the editor does not open; its size is known before.
     EXPECT_EQ(plugin.dispatch(vst::effEditOpen), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effEditGetRect), 0);
+    vst::ERect* rect = nullptr;
+    EXPECT_EQ(plugin.dispatch(vst::effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1024);
+    EXPECT_EQ(rect->bottom - rect->top, 362);
+    EXPECT_EQ(plugin.dispatch(vst::effEditIdle), 0);
+    EXPECT_EQ(plugin.dispatch(vst::effEditKeyDown, 0, ' '), 0) << "keys stay with the host";
 
     vst::VstSpeakerArrangement dummy{};
     vst::VstSpeakerArrangement* in = &dummy;

@@ -1,0 +1,449 @@
+// The editor driven headless: a recording effect, a window that is never shown,
+// synthetic mouse events and ticks; checks the host-side log and the pixels.
+
+#include "editor/DisplayViews.h"
+#include "editor/QIVEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <stb_image_write.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace brimtone;
+using namespace brimtone::editor;
+
+namespace {
+
+class RecordingEffect final : public EditorEffect {
+public:
+    float values[20] = {};
+    float factory[20] = {};
+    std::vector<std::string> log;
+    EffectEditor* attached = nullptr;
+    bool freshResponse = true;
+    MeterSnapshot snapshot;
+    std::array<float, FrequencyGrid::kPoints> levels{};
+    TransferCapture::Point points[2][TransferCapture::kPoints]{};
+
+    void attach(EffectEditor* editor) override { attached = editor; }
+    float parameter(int index) override { return values[index]; }
+    void parameterName(int index, ParamText& text) override { std::snprintf(text, sizeof text, "P%d", index); }
+    void parameterDisplay(int index, ParamText& text) override
+    {
+        std::snprintf(text, sizeof text, "%.2f", values[index]);
+    }
+    float factoryValue(int index) override { return factory[index]; }
+    void beginEdit(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void setAutomated(int index, float value) override
+    {
+        values[index] = value;
+        char text[32];
+        std::snprintf(text, sizeof text, "set %d %.4g", index, value);
+        log.push_back(text);
+    }
+    void endEdit(int index) override { log.push_back("end " + std::to_string(index)); }
+    bool readDisplay(DisplayView view) override { return view != DisplayView::TonestackResponse || freshResponse; }
+    const MeterSnapshot& meters() const override { return snapshot; }
+    const std::array<float, FrequencyGrid::kPoints>& responseDb() const override { return levels; }
+    const TransferCapture::Point* trace(int channel) const override { return points[channel]; }
+};
+
+struct QuietWindow final : NativeWindow {
+    void idle() override {}
+};
+std::unique_ptr<NativeWindow> openQuietWindow(void*, int, int, WindowClient&)
+{
+    return std::make_unique<QuietWindow>();
+}
+
+using Log = std::vector<std::string>;
+
+class EditorTest : public ::testing::Test {
+protected:
+    EditorTest()
+    {
+        auto owned = std::make_unique<RecordingEffect>();
+        fx = owned.get();
+        // A clean full panel: enabled, Clean channel, first flavour.
+        fx->values[0] = 1.0f;
+        fx->values[1] = 0.25f;
+        editor = std::make_unique<QIVEditor>(std::move(owned), &openQuietWindow);
+        int parent = 0;
+        EXPECT_TRUE(editor->open(&parent));
+        editor->paint();
+        fx->log.clear();
+    }
+
+    // A click (press and release) at the middle of a control.
+    void click(int id, bool ctrl = false)
+    {
+        Rect r = editor->control(id).rect();
+        mouseAt(MouseAction::Press, (r.left + r.right) / 2, (r.top + r.bottom) / 2, ctrl);
+        mouseAt(MouseAction::Release, (r.left + r.right) / 2, (r.top + r.bottom) / 2, ctrl);
+    }
+    void mouseAt(MouseAction action, int x, int y, bool ctrl = false, int notches = 0)
+    {
+        MouseEvent e;
+        e.action = action;
+        e.button = action == MouseAction::Move || action == MouseAction::Wheel ? MouseButton::None : MouseButton::Left;
+        e.x = x;
+        e.y = y;
+        e.ctrl = ctrl;
+        e.wheelNotches = notches;
+        editor->mouse(e);
+    }
+    void tick()
+    {
+        editor->onTimer();
+        editor->paint();
+    }
+    std::vector<int> shownIds() const
+    {
+        std::vector<int> ids;
+        for (int id = 0; id < kControlCount; ++id)
+            if (editor->shown(id))
+                ids.push_back(id);
+        return ids;
+    }
+
+    RecordingEffect* fx = nullptr;
+    std::unique_ptr<QIVEditor> editor;
+};
+
+std::vector<int> range(int first, int last, std::vector<int> tail = {})
+{
+    std::vector<int> ids;
+    for (int id = first; id <= last; ++id)
+        ids.push_back(id);
+    ids.insert(ids.end(), tail.begin(), tail.end());
+    return ids;
+}
+
+} // namespace
+
+TEST_F(EditorTest, AttachesReportsItsSizeAtAnyTimeAndStartsWithDisplayOff)
+{
+    EXPECT_EQ(fx->attached, editor.get());
+    vst::ERect* rect = nullptr;
+    ASSERT_TRUE(editor->getRect(&rect));
+    EXPECT_EQ(rect->right - rect->left, 1024);
+    EXPECT_EQ(rect->bottom - rect->top, 362);
+    EXPECT_FALSE(editor->open(nullptr)) << "no parent window";
+    editor->close();
+    ASSERT_TRUE(editor->getRect(&rect));
+    EXPECT_EQ(rect->right, 1024);
+
+    // Tube display and the About panel, then a new opening: display Off, no About.
+    int parent = 0;
+    ASSERT_TRUE(editor->open(&parent));
+    click(40);
+    EXPECT_EQ(editor->displayMode(), 3);
+    click(14);
+    EXPECT_TRUE(editor->aboutShown());
+    EXPECT_STREQ(editor->status().text(), "About Brimtone...");
+    ASSERT_TRUE(editor->open(&parent)); // the second open replaces the first
+    EXPECT_EQ(editor->displayMode(), 0);
+    EXPECT_FALSE(editor->aboutShown());
+    EXPECT_TRUE(editor->shown(6)) << "the full panel again";
+    editor->idle();
+    editor->close();
+    editor->close();
+    editor->idle(); // after close: nothing
+}
+
+TEST_F(EditorTest, EnableOffShowsTheReducedPanelAndHostEnableRestoresItWithinOneTick)
+{
+    click(12);
+    EXPECT_EQ(fx->log, (Log{"begin 0", "set 0 0", "end 0"}));
+    EXPECT_STREQ(editor->status().text(), "Effect Enable = 0.00");
+    EXPECT_EQ(shownIds(), range(8, 16, range(18, 24, {46})));
+    fx->values[0] = 1.0f; // from the host
+    tick();
+    EXPECT_TRUE(editor->shown(6));
+    EXPECT_TRUE(editor->shown(47)) << "Clean, first flavour";
+}
+
+TEST_F(EditorTest, TheChannelAndFlavourDecideDialsSwitchAndNameplate)
+{
+    // Clean with the first flavour: Bright in place of Shape, nameplate 159.
+    EXPECT_EQ(shownIds(), range(2, 17, range(18, 40, {46, 47})));
+    click(26); // second flavour
+    EXPECT_EQ(fx->log, (Log{"begin 16", "set 16 0.3333", "end 16"}));
+    EXPECT_FALSE(editor->shown(17));
+    EXPECT_TRUE(editor->shown(48));
+    EXPECT_FALSE(editor->shown(0) || editor->shown(1) || editor->shown(47));
+    click(24); // Lead: Gain and Shape, nameplate 161
+    EXPECT_TRUE(editor->shown(0) && editor->shown(1) && editor->shown(50));
+    click(21); // Bypass: no flavour buttons, and they no longer follow the host
+    EXPECT_FALSE(editor->shown(25) || editor->shown(26) || editor->shown(27));
+    fx->values[16] = 0.0f;
+    tick();
+    EXPECT_EQ(editor->button(26).state(), 1);
+}
+
+TEST_F(EditorTest, RadioGroupsSendTheirValuesAndReadThemBack)
+{
+    for (int id : {21, 22, 23, 24})
+        click(id);
+    EXPECT_EQ(fx->log, (Log{"begin 1", "set 1 0", "end 1", "begin 1", "set 1 0.25", "end 1", "begin 1", "set 1 0.5",
+                            "end 1", "begin 1", "set 1 1", "end 1"}));
+    EXPECT_STREQ(editor->status().text(), "Preamp Channel = 1.00");
+    // Clicking the selected button keeps it and sends the value again.
+    fx->log.clear();
+    click(24);
+    EXPECT_EQ(editor->button(24).state(), 1);
+    EXPECT_EQ(fx->log, (Log{"begin 1", "set 1 1", "end 1"}));
+    // Host values: 1.0 selects the fourth button, 0.74 the third.
+    fx->values[1] = 0.74f;
+    tick();
+    EXPECT_EQ(editor->button(23).state(), 1);
+    fx->values[1] = 1.0f;
+    tick();
+    EXPECT_EQ(editor->button(24).state(), 1);
+    EXPECT_EQ(editor->button(23).state(), 0);
+    fx->values[13] = 0.5f; // oversampling: thirds
+    tick();
+    EXPECT_EQ(editor->button(19).state(), 1);
+}
+
+TEST_F(EditorTest, DialsFollowTheHostAndADragIsOneGesture)
+{
+    fx->values[4] = 0.42f;
+    fx->values[3] = 0.9f; // Gain: hidden in Clean
+    tick();
+    EXPECT_EQ(editor->dial(2).value(0), 42);
+    EXPECT_TRUE(fx->log.empty());
+    EXPECT_EQ(editor->dial(0).value(0), 0) << "a hidden dial does not follow";
+
+    // Drag Volume up by 20 pixels (10 percent), two ticks during the drag.
+    Rect r = editor->dial(2).rect();
+    int x = r.left + 30, y = r.top + 30;
+    mouseAt(MouseAction::Press, x, y);
+    mouseAt(MouseAction::Move, x, y - 10);
+    tick();
+    EXPECT_STREQ(editor->status().text(), "P4 = 0.47") << "the value shows while dragging";
+    mouseAt(MouseAction::Move, x + 300, y - 20); // far outside: the drag goes on
+    mouseAt(MouseAction::Release, x + 300, y - 20);
+    EXPECT_EQ(fx->log, (Log{"begin 4", "set 4 0.47", "set 4 0.52", "end 4"}));
+    EXPECT_FLOAT_EQ(fx->values[4], 0.52f);
+    tick();
+    EXPECT_EQ(fx->log.size(), 4u) << "nothing more once the host has the value";
+
+    // The wheel: one notch is one percent, sent as an edit of its own.
+    fx->log.clear();
+    mouseAt(MouseAction::Wheel, x, y, false, 3);
+    tick();
+    EXPECT_EQ(fx->log, (Log{"begin 4", "set 4 0.55", "end 4"}));
+
+    // A double click returns the dial to the program's factory value.
+    fx->log.clear();
+    fx->factory[4] = 0.625f;
+    mouseAt(MouseAction::Press, x, y);
+    mouseAt(MouseAction::Release, x, y);
+    mouseAt(MouseAction::DoubleClick, x, y);
+    mouseAt(MouseAction::Release, x, y);
+    EXPECT_EQ(fx->log, (Log{"begin 4", "set 4 0.625", "end 4"}));
+    tick();
+    EXPECT_EQ(editor->dial(2).value(0), 63);
+    EXPECT_EQ(fx->log.size(), 3u);
+
+    // A dial hidden by the channel neither follows nor writes.
+    click(24); // Lead shows Gain
+    tick();
+    EXPECT_EQ(editor->dial(0).value(0), 90);
+    click(22); // Clean hides it again
+    fx->log.clear();
+    fx->values[3] = 0.1f;
+    editor->dial(0).setValue(0, 30);
+    tick();
+    EXPECT_TRUE(fx->log.empty());
+    EXPECT_EQ(editor->dial(0).value(0), 30);
+}
+
+TEST_F(EditorTest, MetersSpanMinus52ToPlus10Decibels)
+{
+    auto db = [](double d) { return std::pow(10.0, d / 20.0); };
+    fx->snapshot.inPeak[0] = db(-52.0);
+    fx->snapshot.inPeak[1] = db(10.0);
+    fx->snapshot.outPeak[0] = db(-21.0); // (31 dB above the floor) · 1.6129 = 50 %
+    fx->snapshot.outPeak[1] = 0.0;
+    tick();
+    EXPECT_EQ(editor->meter(10).barValue(0), 0);
+    EXPECT_EQ(editor->meter(10).barValue(1), 100);
+    EXPECT_EQ(editor->meter(11).barValue(0), 50);
+    EXPECT_EQ(editor->meter(11).barValue(1), 0);
+    fx->snapshot.inPeak[0] = 1e300;
+    fx->snapshot.inPeak[1] = std::nan("");
+    tick();
+    EXPECT_EQ(editor->meter(10).barValue(0), 100);
+    EXPECT_EQ(editor->meter(10).barValue(1), 0);
+}
+
+TEST_F(EditorTest, BiasNeedlesStopAtTheirEnds)
+{
+    click(38);
+    EXPECT_STREQ(editor->status().text(), "Display = Dynamic Bias");
+    EXPECT_TRUE(editor->shown(42) && editor->shown(43) && !editor->shown(41));
+    // The tip of the needle lies 52 pixels from (41, 67) at 55 degrees (left stop)
+    // or 125 degrees (right stop); the pixel one before the tip is lit.
+    auto litNear = [&](int id, double degrees) {
+        double t = degrees * M_PI / 180.0;
+        int x = static_cast<int>(41 - 50 * std::cos(t)), y = static_cast<int>(67 - 50 * std::sin(t));
+        Pixel p = editor->scope(id).shownAt(x, y) & 0xFFFFFF;
+        return (p >> 16) > 0xB0; // red of the display colour
+    };
+    const double cases[][2] = {{0.5, 1.0}, {-5.0, -2.0}, {std::nan(""), 3.0}};
+    for (auto& c : cases) {
+        fx->snapshot.preampBias = c[0]; // positive: left stop
+        fx->snapshot.powerBias = c[1];
+        tick();
+        bool firstLeft = !(c[0] < -2.0);
+        EXPECT_EQ(litNear(42, 55), firstLeft) << c[0];
+        EXPECT_EQ(litNear(42, 125), !firstLeft) << c[0];
+        EXPECT_EQ(litNear(43, 55), !(c[1] <= -1.0)) << c[1];
+        EXPECT_EQ(litNear(43, 125), c[1] <= -1.0) << c[1];
+    }
+}
+
+TEST_F(EditorTest, TheResponseCurveSitsAroundItsMeanAndKeepsItsLastImage)
+{
+    click(39);
+    ASSERT_TRUE(editor->shown(41));
+    // A step: the low half 10 dB above the high half, mean in between.
+    for (std::size_t k = 0; k < fx->levels.size(); ++k)
+        fx->levels[k] = k < 86 ? 5.0f : -5.0f;
+    tick();
+    CScopeXY& s = editor->scope(41);
+    float mean = (86 * 5.0f - 87 * 5.0f) / 173.0f;
+    auto rowOf = [&](int column) {
+        int best = -1;
+        unsigned bestRed = 0;
+        for (int y = 0; y < s.height(); ++y) {
+            unsigned red = s.shownAt(column, y) >> 16 & 0xFF;
+            if (red > bestRed)
+                bestRed = red, best = y;
+        }
+        return best;
+    };
+    // Column 1 + k holds point k: row (mean − L) / 35 · 40 + 41.
+    EXPECT_NEAR(rowOf(11), (mean - 5.0f) / 35.0f * 40.0f + 41.0f, 0.6);
+    EXPECT_NEAR(rowOf(150), (mean + 5.0f) / 35.0f * 40.0f + 41.0f, 0.6);
+    Pixel before = s.shownAt(11, rowOf(11));
+    // No new curve: nothing drawn, the last image stays.
+    fx->freshResponse = false;
+    for (float& l : fx->levels)
+        l = 0;
+    tick();
+    EXPECT_EQ(s.shownAt(11, rowOf(11)), before);
+}
+
+TEST_F(EditorTest, TheTransferTraceAndItsOverflowMarker)
+{
+    click(40);
+    fx->values[12] = 0.0f; // mono: only the left scope gets dots
+    for (int i = 0; i < TransferCapture::kPoints; ++i) {
+        double in = -2.0 + 4.0 * i / 511.0;
+        fx->points[0][i] = {in, std::tanh(in)};
+        fx->points[1][i] = {in, -in};
+    }
+    fx->points[0][7] = {0.0, 3.5}; // output above the plot
+    tick();
+    CScopeXY& left = editor->scope(44);
+    // in = 1.5 → column 41 + 1.5/3·40 = 61; out tanh(1.5) = 0.905 → row 41 − 12.07.
+    Pixel dot = left.shownAt(61, static_cast<int>((-std::tanh(1.5) / 3.0 * 80 + 82) * 0.5));
+    EXPECT_EQ(dot & 0xFF281E, 0xFF281Eu);
+    EXPECT_EQ(left.shownAt(20, left.clip().top), CScopeXY::markerBright);
+    EXPECT_EQ(left.shownAt(20, left.clip().top + 1), CScopeXY::markerDim);
+    EXPECT_NE(editor->scope(45).shownAt(61, 61) & 0xFF0000, 0xFF0000u) << "mono: the right scope stays empty";
+    // Stereo: the right trace appears; the left marker fades with the trace.
+    fx->values[12] = 1.0f;
+    fx->points[0][7] = {0.0, 0.0};
+    tick();
+    EXPECT_EQ(editor->scope(45).shownAt(61, 61) & 0xFF281E, 0xFF281Eu); // out = -1.5: row 41 + 20
+    EXPECT_NE(left.shownAt(20, left.clip().top), CScopeXY::markerBright);
+}
+
+TEST_F(EditorTest, TheComposedPanelIsWrittenForPeopleToSee)
+{
+    fx->values[3] = 0.7f;
+    fx->values[4] = 0.55f;
+    fx->values[5] = 0.6f;
+    fx->values[6] = 0.4f;
+    fx->values[7] = 0.65f;
+    fx->values[1] = 1.0f;
+    fx->snapshot.inPeak[0] = fx->snapshot.inPeak[1] = 0.3;
+    fx->snapshot.outPeak[0] = 0.5;
+    fx->snapshot.outPeak[1] = 0.45;
+    for (std::size_t k = 0; k < fx->levels.size(); ++k)
+        fx->levels[k] = static_cast<float>(6 * std::exp(-std::pow(std::log(k / 40.0 + 0.1), 2)) - 0.05 * k);
+    click(39);
+    tick();
+    Rect all = editor->paint();
+    const Framebuffer& fb = editor->framebuffer();
+    std::vector<unsigned char> rgba;
+    for (int y = 0; y < fb.height(); ++y)
+        for (int x = 0; x < fb.width(); ++x) {
+            Pixel p = fb.at(x, y);
+            rgba.insert(rgba.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                                     static_cast<unsigned char>(p), 255});
+        }
+    std::string path = std::string(BRIMTONE_TEST_OUTPUT_DIR) + "/editor_full.png";
+    ASSERT_NE(stbi_write_png(path.c_str(), fb.width(), fb.height(), 4, rgba.data(), fb.width() * 4), 0);
+    (void)all;
+    // The Lead nameplate and a lit Gain dial segment are there.
+    EXPECT_TRUE(editor->shown(50));
+    EXPECT_EQ(fb.width(), 1024);
+}
+
+TEST(CScopeXY, PrimitivesCombineAsTheDisplayNeeds)
+{
+    // Plot primitives on a plain face: OR for dots, weights for the smooth dot.
+    struct Images final : ImageSource {
+        std::shared_ptr<const Image> image(int) override
+        {
+            auto img = std::make_shared<Image>(20, 20);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 20; ++x)
+                    img->at(x, y) = 0xFF000000;
+            return img;
+        }
+    } images;
+    ControlContext context{images, nullptr, nullptr};
+    CScopeXY s;
+    s.create(context, 1, 0, 0, 16, 16, 1.0f, 255);
+    EXPECT_EQ(s.clip().left, 2);
+    EXPECT_EQ(s.clip().bottom, 17);
+    s.plotDot(0, 0, 0x000F01);
+    s.plotDot(0, 0, 0x0F0003);
+    EXPECT_EQ(s.canvasAt(10, 10), 0xFF0F0F03u) << "OR, not a blend";
+    s.plotDot(5.0f, 0.5f, 0x000100);
+    EXPECT_EQ(s.canvasAt(17, 14), 0xFF000100u) << "right of the plot: on the edge column";
+    // Row 10 exactly (b = 0): full weight there, half on the neighbours.
+    s.plotSmooth(-0.5f, 0, 0x808080);
+    EXPECT_EQ(s.canvasAt(6, 10) & 0xFFFFFF, 0x808080u);
+    EXPECT_EQ(s.canvasAt(6, 9) & 0xFFFFFF, 0x404040u);
+    EXPECT_EQ(s.canvasAt(6, 11) & 0xFFFFFF, 0x404040u);
+    EXPECT_EQ(s.canvasAt(6, 12) & 0xFFFFFF, 0u);
+    s.plotDot(0, std::nanf(""), 0xFFFFFF); // nowhere
+    s.present();
+    EXPECT_EQ(s.shownAt(10, 10), 0xFF0F0F03u);
+    EXPECT_EQ(s.canvasAt(10, 10), 0xFF000000u) << "persistence 255: back to the face";
+    s.present();
+    EXPECT_EQ(s.shownAt(10, 10), 0xFF000000u);
+    // A fading scope keeps three quarters of a trail per frame.
+    CScopeXY fading;
+    fading.create(context, 1, 0, 0, 16, 16, 1.0f, 0);
+    fading.plotDot(0, 0, 0x800000);
+    fading.present();
+    fading.present();
+    EXPECT_EQ(fading.shownAt(10, 10) & 0xFFFFFF, 0x600000u);
+    // A horizontal line: full weight on its row, the end point left out.
+    fading.drawLine(3, 5, 13, 5, 0xFFFFFF);
+    EXPECT_EQ(fading.canvasAt(4, 5) & 0xFFFFFF, 0xFEFEFEu);
+    EXPECT_EQ(fading.canvasAt(13, 5) & 0xFFFFFF, 0u);
+    EXPECT_GT(fading.canvasAt(4, 6) & 0xFF, 0u);
+}

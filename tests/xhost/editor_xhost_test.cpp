@@ -1,0 +1,373 @@
+// The editor of the built plug-in in a real X server (run under xvfb-run): a host
+// window, the editor opened in it through the dispatcher, idled as hosts idle it,
+// clicked with XTest; checks the automation the host receives and compares the
+// window's pixels with the editor's headless rendering.
+
+#include "PluginHost.h"
+#include "editor/QIVEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the names above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+using namespace brimtone;
+using namespace brimtone::host;
+using namespace std::chrono_literals;
+
+namespace {
+
+const PluginModule& module()
+{
+    static PluginModule m(BRIMTONE_PLUGIN_PATH);
+    return m;
+}
+
+// The headless editor with the plug-in's parameter values and no signal: what the
+// window must show with the display off and the status line empty.
+class MirroredValues final : public editor::EditorEffect {
+public:
+    explicit MirroredValues(Instance& plugin) : plugin_(plugin) {}
+    void attach(EffectEditor*) override {}
+    float parameter(int index) override { return plugin_.get(index); }
+    void parameterName(int, editor::ParamText& text) override { text[0] = '\0'; }
+    void parameterDisplay(int, editor::ParamText& text) override { text[0] = '\0'; }
+    float factoryValue(int) override { return 0.0f; }
+    void beginEdit(int) override {}
+    void setAutomated(int, float) override {}
+    void endEdit(int) override {}
+    bool readDisplay(editor::DisplayView) override { return false; }
+    const MeterSnapshot& meters() const override { return meters_; }
+    const std::array<float, FrequencyGrid::kPoints>& responseDb() const override { return levels_; }
+    const TransferCapture::Point* trace(int) const override { return points_; }
+
+private:
+    Instance& plugin_;
+    MeterSnapshot meters_;
+    std::array<float, FrequencyGrid::kPoints> levels_{};
+    TransferCapture::Point points_[TransferCapture::kPoints]{};
+};
+
+struct NoWindow final : editor::NativeWindow {
+    void idle() override {}
+};
+std::unique_ptr<editor::NativeWindow> openNoWindow(void*, int, int, editor::WindowClient&)
+{
+    return std::make_unique<NoWindow>();
+}
+
+class XHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!module().loaded())
+            GTEST_SKIP() << module().loadError();
+        // One connection for the whole run: a server whose last client leaves resets,
+        // and refuses connections for a moment while it does.
+        static Display* const shared = XOpenDisplay(nullptr);
+        display = shared;
+        if (display == nullptr)
+            GTEST_SKIP() << "no X server (run under xvfb-run)";
+        int event, error, major, minor;
+        hasXTest = XTestQueryExtension(display, &event, &error, &major, &minor);
+        hostRecord().edits.clear();
+        hostRecord().recordEdits = true;
+    }
+    void TearDown() override { hostRecord().recordEdits = false; }
+
+    Window makeParent(int x = 0, int y = 0)
+    {
+        Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 1024, 362, 0, 0, 0);
+        XMapWindow(display, w);
+        XSync(display, False);
+        return w;
+    }
+    std::vector<Window> children(Window parent)
+    {
+        Window root, up, *list = nullptr;
+        unsigned n = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display, parent, &root, &up, &list, &n)) {
+            result.assign(list, list + n);
+            XFree(list);
+        }
+        return result;
+    }
+    // Idles the editor at `hz` for `duration`.
+    static void idleFor(Instance& plugin, double hz, std::chrono::milliseconds duration)
+    {
+        auto end = std::chrono::steady_clock::now() + duration;
+        while (std::chrono::steady_clock::now() < end) {
+            plugin.dispatch(vst::effEditIdle);
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(1e6 / hz)));
+        }
+    }
+    // XTest input at window coordinates of `w`.
+    void pointerTo(Window w, int x, int y)
+    {
+        int rx, ry;
+        Window child;
+        XTranslateCoordinates(display, w, DefaultRootWindow(display), x, y, &rx, &ry, &child);
+        XTestFakeMotionEvent(display, DefaultScreen(display), rx, ry, 0);
+        XSync(display, False);
+    }
+    void button(unsigned b, bool down)
+    {
+        XTestFakeButtonEvent(display, b, down ? True : False, 0);
+        XSync(display, False);
+    }
+    // The pixels of `w` as 0x00RRGGBB.
+    std::vector<std::uint32_t> screenshot(Window w)
+    {
+        std::vector<std::uint32_t> pixels;
+        XImage* image = XGetImage(display, w, 0, 0, 1024, 362, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return pixels;
+        for (int y = 0; y < 362; ++y)
+            for (int x = 0; x < 1024; ++x)
+                pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF);
+        XDestroyImage(image);
+        return pixels;
+    }
+    // How many pixels differ from the headless rendering of the same values; the
+    // status line may differ (the headless one has no texts).
+    int differences(Instance& plugin, Window child, bool withStatus = true)
+    {
+        editor::QIVEditor headless(std::make_unique<MirroredValues>(plugin), &openNoWindow);
+        int dummy = 0;
+        EXPECT_TRUE(headless.open(&dummy));
+        headless.paint();
+        auto shot = screenshot(child);
+        if (shot.size() != 1024u * 362u)
+            return -1;
+        int differ = 0;
+        const editor::Rect status = headless.status().rect();
+        for (int y = 0; y < 362; ++y)
+            for (int x = 0; x < 1024; ++x)
+                if (withStatus || !status.contains(x, y))
+                    differ
+                        += shot[static_cast<std::size_t>(y) * 1024 + x] != (headless.framebuffer().at(x, y) & 0xFFFFFF);
+        return differ;
+    }
+    std::vector<EditReport> takeEdits()
+    {
+        auto e = hostRecord().edits;
+        hostRecord().edits.clear();
+        return e;
+    }
+
+    Display* display = nullptr;
+    bool hasXTest = false;
+};
+
+} // namespace
+
+TEST_F(XHostTest, OpensInTheHostWindowAndShowsTheHeadlessPictureAtEveryIdleRate)
+{
+    Instance plugin(module());
+    ASSERT_TRUE(plugin.effect()->flags & vst::effFlagsHasEditor);
+    plugin.dispatch(vst::effEditIdle); // before open: nothing
+    Window parent = makeParent();
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
+    ASSERT_EQ(children(parent).size(), 1u);
+    Window child = children(parent)[0];
+    XWindowAttributes a;
+    XGetWindowAttributes(display, child, &a);
+    EXPECT_EQ(a.width, 1024);
+    EXPECT_EQ(a.height, 362);
+
+    // Host automation reaches the window at 15, 25 and 60 idles per second, from
+    // the main thread and from another one.
+    const struct {
+        double hz;
+        bool otherThread;
+        float volume;
+    } runs[] = {{15, false, 0.2f}, {25, false, 0.9f}, {60, false, 0.5f}, {25, true, 0.7f}, {60, true, 0.3f}};
+    for (const auto& run : runs) {
+        plugin.set(4, run.volume);
+        if (run.otherThread)
+            std::thread([&] { idleFor(plugin, run.hz, 300ms); }).join();
+        else
+            idleFor(plugin, run.hz, 300ms);
+        XSync(display, False);
+        EXPECT_EQ(differences(plugin, child), 0) << run.hz << " Hz";
+    }
+    EXPECT_TRUE(takeEdits().empty()) << "following the host sends nothing back";
+    plugin.dispatch(vst::effEditClose);
+    EXPECT_TRUE(children(parent).empty());
+    plugin.dispatch(vst::effEditClose);
+    plugin.dispatch(vst::effEditIdle);
+    XDestroyWindow(display, parent);
+}
+
+TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
+{
+    if (!hasXTest)
+        GTEST_SKIP() << "the X server has no XTEST extension";
+    Instance plugin(module());
+    plugin.dispatch(vst::effSetProgram, 0, 0);
+    Window parent = makeParent();
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
+    Window child = children(parent).at(0);
+    idleFor(plugin, 60, 150ms);
+    takeEdits();
+    auto settle = [&] { idleFor(plugin, 60, 120ms); };
+
+    // The Lead button.
+    pointerTo(child, 332 + 25, 285 + 22);
+    button(1, true);
+    button(1, false);
+    settle();
+    auto edits = takeEdits();
+    ASSERT_EQ(edits.size(), 3u);
+    EXPECT_EQ(edits[0].opcode, vst::audioMasterBeginEdit);
+    EXPECT_EQ(edits[1].index, 1);
+    EXPECT_EQ(edits[1].value, 1.0f);
+    EXPECT_EQ(edits[2].opcode, vst::audioMasterEndEdit);
+    EXPECT_EQ(plugin.get(1), 1.0f);
+
+    // A drag on Volume (parameter 4): up by 40 pixels, out of the window on the way.
+    plugin.set(4, 0.5f);
+    settle();
+    const float before = plugin.get(4);
+    const int x = 325 + 32, y = 30 + 29;
+    pointerTo(child, x, y);
+    button(1, true);
+    settle();
+    for (int step = 1; step <= 4; ++step) {
+        pointerTo(child, x, y - 10 * step - (step == 3 ? 200 : 0));
+        settle();
+    }
+    button(1, false);
+    settle();
+    edits = takeEdits();
+    ASSERT_GE(edits.size(), 3u);
+    EXPECT_EQ(edits.front().opcode, vst::audioMasterBeginEdit);
+    EXPECT_EQ(edits.back().opcode, vst::audioMasterEndEdit);
+    for (std::size_t i = 1; i + 1 < edits.size(); ++i) {
+        EXPECT_EQ(edits[i].opcode, vst::audioMasterAutomate) << "one gesture";
+        EXPECT_EQ(edits[i].index, 4);
+    }
+    EXPECT_NEAR(plugin.get(4), before + 0.20f, 0.011f);
+
+    // The wheel, two notches up.
+    const float dragged = plugin.get(4);
+    pointerTo(child, x, y);
+    button(4, true);
+    button(4, false);
+    button(4, true);
+    button(4, false);
+    settle();
+    EXPECT_NEAR(plugin.get(4), dragged + 0.02f, 0.001f);
+
+    // A double click returns Volume to program 0's factory value.
+    plugin.set(4, 0.1f);
+    settle();
+    takeEdits();
+    button(1, true);
+    button(1, false);
+    button(1, true);
+    button(1, false);
+    settle();
+    Instance fresh(module());
+    EXPECT_FLOAT_EQ(plugin.get(4), fresh.get(4));
+    edits = takeEdits();
+    ASSERT_FALSE(edits.empty());
+    EXPECT_EQ(edits.back().opcode, vst::audioMasterEndEdit);
+    EXPECT_EQ(differences(plugin, child, false), 0) << "status line aside, the same picture";
+    plugin.dispatch(vst::effEditClose);
+    XDestroyWindow(display, parent);
+}
+
+TEST_F(XHostTest, OpenAndCloseSurviveWhatHostsDo)
+{
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    Instance plugin(module());
+    Window parent = makeParent();
+    void* p = reinterpret_cast<void*>(parent);
+    // A second open replaces the first window.
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 1);
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 1);
+    idleFor(plugin, 60, 50ms);
+    EXPECT_EQ(children(parent).size(), 1u);
+    plugin.dispatch(vst::effEditClose);
+
+    // 100 openings leave no window and no connection behind.
+    const auto files = openFiles();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 1);
+        plugin.dispatch(vst::effEditIdle);
+        plugin.dispatch(vst::effEditClose);
+    }
+    EXPECT_TRUE(children(parent).empty());
+    EXPECT_EQ(openFiles(), files);
+
+    // The host destroys its window before closing the editor.
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 1);
+    idleFor(plugin, 60, 50ms);
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    idleFor(plugin, 60, 50ms);
+    plugin.dispatch(vst::effEditClose);
+    plugin.dispatch(vst::effEditIdle);
+    // A window id that does not exist is refused.
+    EXPECT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 0);
+
+    // Two instances open at once, each in its own window.
+    Instance second(module());
+    Window a = makeParent(), b = makeParent(0, 400);
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(a)), 1);
+    ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
+    second.set(4, 0.8f);
+    for (int i = 0; i < 10; ++i) {
+        plugin.dispatch(vst::effEditIdle);
+        second.dispatch(vst::effEditIdle);
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(differences(plugin, children(a).at(0)), 0);
+    EXPECT_EQ(differences(second, children(b).at(0)), 0);
+    plugin.dispatch(vst::effEditClose);
+    second.dispatch(vst::effEditClose);
+    XDestroyWindow(display, a);
+    XDestroyWindow(display, b);
+}
+
+TEST_F(XHostTest, EditorCostAtThirtyFramesPerSecond)
+{
+    // Printed, not judged: the processor time the editor takes with the tube display
+    // running (a full scope redraw each frame), idled at 60 Hz.
+    Instance plugin(module());
+    Window parent = makeParent();
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
+    if (hasXTest) {
+        pointerTo(children(parent).at(0), 582 + 25, 223 + 10); // the Tube display
+        button(1, true);
+        button(1, false);
+    }
+    idleFor(plugin, 60, 200ms);
+    auto cpu = [] {
+        timespec t;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return t.tv_sec + t.tv_nsec * 1e-9;
+    };
+    double start = cpu();
+    idleFor(plugin, 60, 2000ms);
+    double perSecond = (cpu() - start) / 2.0;
+    std::printf("editor open, tube display, idled at 60 Hz: %.1f ms of CPU per second (%.2f %%)\n", perSecond * 1e3,
+                perSecond * 100);
+    RecordProperty("cpu_ms_per_second", std::to_string(perSecond * 1e3));
+    plugin.dispatch(vst::effEditClose);
+    XDestroyWindow(display, parent);
+}
