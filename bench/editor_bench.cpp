@@ -2,6 +2,7 @@
 // tick with the tube display running (its two scopes drawn and presented).
 
 #include "editor/QIVEditor.h"
+#include "shell/PluginIdentity.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,6 +28,7 @@ public:
         snapshot.outPeak[0] = snapshot.outPeak[1] = 0.5;
     }
     void attach(EffectEditor*) override {}
+    const PluginIdentity& identity() const override { return pluginIdentity; }
     float parameter(int index) override { return values[index]; }
     void parameterName(int, ParamText& text) override { text[0] = '\0'; }
     void parameterDisplay(int, ParamText& text) override { text[0] = '\0'; }

@@ -43,6 +43,7 @@ void CQuestionPrompt::create(int windowWidth, int windowHeight)
 {
     place((windowWidth - boxWidth) / 2, (windowHeight - boxHeight) / 2, boxWidth, boxHeight, "CQuestionPrompt");
     setVisible(false);
+    listener_ = nullptr;
 }
 
 void CQuestionPrompt::ask(std::string question, QuestionListener& listener)

@@ -12,7 +12,8 @@
 
 namespace brimtone {
 class EffectEditor;
-}
+struct PluginIdentity;
+} // namespace brimtone
 
 namespace brimtone::editor {
 
@@ -26,6 +27,8 @@ public:
 
     // setEditor on the effect (null detaches).
     virtual void attach(EffectEditor* editor) = 0;
+    // Who the plug-in is: the About panel's product and addresses, the update check.
+    virtual const PluginIdentity& identity() const = 0;
 
     virtual float parameter(int index) = 0;
     virtual void parameterName(int index, ParamText& text) = 0;

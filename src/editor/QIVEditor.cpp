@@ -1,10 +1,16 @@
 #include "editor/QIVEditor.h"
 
+#include "editor/AboutPanel.h"
 #include "editor/DebugTrace.h"
 #include "editor/DisplayViews.h"
 #include "editor/Png.h"
+#include "platform/AskYesNo.h"
+#include "platform/Module.h"
+#include "platform/OpenUrl.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
 
 namespace brimtone::editor {
 
@@ -71,6 +77,22 @@ vst::ERect panelRect(ResourceImages::Finder finder)
     return {0, 0, static_cast<std::int16_t>(size.height), static_cast<std::int16_t>(size.width)};
 }
 
+// Image 124 with the credits and the version drawn onto it; null without the image.
+std::shared_ptr<Image> aboutPanelWithText(ResourceImages::Finder finder, const PluginIdentity& identity)
+{
+    std::optional<Image> panel = decodePng(finder(kAboutImage, "PNG"));
+    if (!panel)
+        return nullptr;
+    // The site is the download page's scheme and host; the mail address is at the host.
+    const std::string_view page = identity.downloadUrl;
+    const std::size_t scheme = page.find("://");
+    const std::size_t hostStart = scheme == std::string_view::npos ? 0 : scheme + 3;
+    const std::string_view site = page.substr(0, page.find('/', hostStart));
+    const std::string mail = "dev@" + std::string(site.substr(hostStart));
+    drawAboutText(*panel, {identity.product, site, mail, identity.versionCode, platform::systemName(), __DATE__});
+    return std::make_shared<Image>(std::move(*panel));
+}
+
 } // namespace
 
 QIVEditor::QIVEditor(std::unique_ptr<EditorEffect> effect, WindowOpener opener, ResourceImages::Finder finder)
@@ -89,6 +111,7 @@ QIVEditor::QIVEditor(std::unique_ptr<EditorEffect> effect, WindowOpener opener, 
     for (int id = 47; id <= 50; ++id)
         controls_[id] = &icons_[id - 47];
     NeedleTable::instance();
+    aboutPanel_ = aboutPanelWithText(finder_, effect_->identity());
     effect_->attach(this);
 }
 
@@ -115,7 +138,7 @@ bool QIVEditor::open(void* parentWindow)
     aboutShown_ = false;
     images_ = std::make_unique<ResourceImages>(finder_);
     panel_ = images_->image(kPanelImage);
-    aboutPanel_ = images_->image(kAboutImage);
+    parentWindow_ = parentWindow;
     window_ = opener_ ? opener_(parentWindow, rect_.right, rect_.bottom, *this) : nullptr;
     if (!window_) {
         DebugTrace("QIVBrimtoneWndClass", "QIVEditor::open");
@@ -123,6 +146,8 @@ bool QIVEditor::open(void* parentWindow)
         return false;
     }
     createControls();
+    question_.create(rect_.right, rect_.bottom);
+    host_.add(question_); // last: over everything else
     button(37).setState(1);
     for (int id = 38; id <= 40; ++id)
         button(id).setState(0);
@@ -139,8 +164,11 @@ bool QIVEditor::open(void* parentWindow)
 void QIVEditor::close()
 {
     std::lock_guard hold(windowLock_);
+    updateChecker_.cancel(); // no answer, and no question, for a closed editor
     window_.reset();
     endDrag();
+    host_.remove(question_);
+    question_.destroy();
     destroyControls();
     images_.reset();
 }
@@ -276,6 +304,11 @@ void QIVEditor::mouse(const MouseEvent& event)
 {
     if (!window_ && !images_)
         return;
+    if (question_.asking()) { // the question takes the mouse until it is answered
+        if (question_.rect().contains(event.x, event.y))
+            host_.mouse(event);
+        return;
+    }
     if (event.action == MouseAction::DoubleClick && event.button == MouseButton::Left) {
         // A double click on a dial returns it to the selected program's factory value.
         for (int id = 0; id < 10; ++id) {
@@ -324,8 +357,10 @@ void QIVEditor::buttonChanged(int id, int newState)
         host_.setBackground(aboutShown_ && aboutPanel_ ? aboutPanel_.get() : panel_.get());
         break;
     case 15:
-        // The update check is not part of this editor yet: the button springs back.
+        // The button springs back; a press while a check runs does nothing more.
         button(15).setState(0);
+        if (updateChecker_.start(effect_->identity()))
+            status_.setText(kCheckingForUpdatesText);
         break;
     case 16:
         sendEdit(12, value);
@@ -414,8 +449,32 @@ void QIVEditor::mirrorParameters()
     }
 }
 
+void QIVEditor::takeUpdateResult()
+{
+    const std::optional<UpdateResult> result = updateChecker_.poll();
+    if (!result)
+        return;
+    status_.setText(result->statusText());
+    if (!result->offersDownload())
+        return;
+    if (const std::optional<bool> yes
+        = platform::askYesNo(parentWindow_, kDownloadQuestionText, effect_->identity().product))
+        answered(*yes);
+    else
+        question_.ask(kDownloadQuestionText, *this);
+}
+
+// The download page is the plug-in's own address, never one from the server.
+void QIVEditor::answered(bool yes)
+{
+    if (yes)
+        platform::openUrl(effect_->identity().downloadUrl);
+}
+
 void QIVEditor::onTimer()
 {
+    if (images_)
+        takeUpdateResult();
     if (aboutShown_ || !images_)
         return;
     drawDisplay();

@@ -13,6 +13,7 @@
 #include "editor/CLedButton.h"
 #include "editor/CLedDial.h"
 #include "editor/CLedIcon.h"
+#include "editor/CQuestionPrompt.h"
 #include "editor/CScopeXY.h"
 #include "editor/CSlider.h"
 #include "editor/EditorEffect.h"
@@ -20,6 +21,7 @@
 #include "editor/NativeWindow.h"
 #include "editor/ViewHost.h"
 #include "shell/EffectEditor.h"
+#include "update/UpdateChecker.h"
 
 #include <array>
 #include <atomic>
@@ -30,7 +32,10 @@ namespace brimtone::editor {
 
 constexpr int kControlCount = 51;
 
-class QIVEditor final : public EffectEditor, public WindowClient, private EditorNotifications {
+class QIVEditor final : public EffectEditor,
+                        public WindowClient,
+                        private EditorNotifications,
+                        private QuestionListener {
 public:
     using WindowOpener = std::unique_ptr<NativeWindow> (*)(void* parent, int width, int height, WindowClient& client);
 
@@ -66,10 +71,14 @@ public:
     const CLabel& status() const { return status_; }
     bool shown(int id) const { return showFlags_[id]; }
     bool aboutShown() const { return aboutShown_; }
+    const CQuestionPrompt& question() const { return question_; }
     int displayMode() const { return selectedIn(37, 4); }
 
 private:
     void buttonChanged(int controlId, int newState) override;
+    void answered(bool yes) override;
+    // Shows the result of a finished update check and offers the download.
+    void takeUpdateResult();
     void createControls();
     void destroyControls();
     void refreshVisibility();
@@ -90,7 +99,7 @@ private:
     ResourceImages::Finder finder_;
     vst::ERect rect_{};
     std::shared_ptr<const Image> panel_;
-    std::shared_ptr<const Image> aboutPanel_;
+    std::shared_ptr<Image> aboutPanel_;      // with its text, drawn once for the editor's life
     std::unique_ptr<ResourceImages> images_; // while open
     bool aboutShown_ = false;
 
@@ -99,6 +108,7 @@ private:
     std::array<CLedButton, 29> buttons_;
     std::array<CScopeXY, 5> scopes_;
     CLabel status_;
+    CQuestionPrompt question_; // the download question where the system has no message box
     std::array<CLedIcon, 4> icons_;
     std::array<CDlgElem*, kControlCount> controls_{};
     std::array<bool, kControlCount> showFlags_{};
@@ -109,6 +119,8 @@ private:
     bool gestureOpen_ = false;
 
     ViewHost host_;
+    UpdateChecker updateChecker_;
+    void* parentWindow_ = nullptr;
     std::unique_ptr<NativeWindow> window_;
     std::mutex windowLock_; // open, close and idle exclude each other
     std::atomic<bool> idling_{false};

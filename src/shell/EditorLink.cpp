@@ -3,6 +3,7 @@
 #include "editor/QIVEditor.h"
 #include "shell/DisplayReader.h"
 #include "shell/PluginEffect.h"
+#include "shell/PluginIdentity.h"
 
 namespace brimtone {
 
@@ -28,6 +29,7 @@ public:
     explicit PluginEditorLink(PluginEffect& effect) : effect_(effect), reader_(effect) {}
 
     void attach(EffectEditor* editor) override { effect_.setEditor(editor); }
+    const PluginIdentity& identity() const override { return pluginIdentity; }
     float parameter(int index) override { return effect_.getParameter(index); }
     void parameterName(int index, editor::ParamText& text) override { effect_.getParameterName(index, text); }
     void parameterDisplay(int index, editor::ParamText& text) override { effect_.getParameterDisplay(index, text); }

@@ -4,13 +4,19 @@
 #include "editor/DisplayViews.h"
 #include "editor/QIVEditor.h"
 
+#include "update/LocalHttpServer.h"
+
 #include <gtest/gtest.h>
 
 #include <stb_image_write.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace brimtone;
@@ -30,6 +36,10 @@ public:
     TransferCapture::Point points[2][TransferCapture::kPoints]{};
 
     void attach(EffectEditor* editor) override { attached = editor; }
+    const PluginIdentity& identity() const override { return testIdentity; }
+    PluginIdentity testIdentity{
+        "QIV", "Brimtone", "QIV Brimtone RX14", "https://brimtone.example/?q=audio-fx", "unused", {'Q', 'B', 'R', 'T'},
+        1000};
     float parameter(int index) override { return values[index]; }
     void parameterName(int index, ParamText& text) override { std::snprintf(text, sizeof text, "P%d", index); }
     void parameterDisplay(int index, ParamText& text) override
@@ -397,6 +407,49 @@ TEST_F(EditorTest, TheComposedPanelIsWrittenForPeopleToSee)
     // The Lead nameplate and a lit Gain dial segment are there.
     EXPECT_TRUE(editor->shown(50));
     EXPECT_EQ(fb.width(), 1024);
+}
+
+// The update button: one check at a time, its texts in the status line, the
+// About panel with its text drawn once, and the download question in the
+// panel (X11 has no message box) that takes the mouse until it is answered.
+TEST_F(EditorTest, UpdateCheckReportsInTheStatusLineAndAsksInThePanel)
+{
+    std::string record = "TRBQ";
+    record.resize(8, '\0');
+    record[4] = static_cast<char>(1001 & 0xFF);
+    record[5] = static_cast<char>(1001 >> 8);
+    const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n" + record;
+    std::atomic<int> requests{0};
+    LocalHttpServer server([&](LocalHttpServer::Connection& c) {
+        ++requests;
+        c.send(reply);
+    });
+    setenv("BRIMTONE_UPDATE_URL", server.url("/versions.dat").c_str(), 1);
+
+    click(15);
+    click(15); // ignored while the first check runs
+    EXPECT_STREQ(editor->status().text(), "Checking for updates...");
+    EXPECT_EQ(editor->button(15).state(), 0);
+    for (int i = 0; i < 400 && !editor->question().asking(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        tick();
+    }
+    unsetenv("BRIMTONE_UPDATE_URL");
+    if (std::string(editor->status().text()) == "Connection error")
+        GTEST_SKIP() << "no HTTP client here (libcurl.so.4)";
+    EXPECT_EQ(requests.load(), 1);
+    EXPECT_STREQ(editor->status().text(), "New version is available");
+    ASSERT_TRUE(editor->question().asking());
+
+    // Only the question hears the mouse: the Lead button stays unpressed.
+    click(24);
+    EXPECT_TRUE(fx->log.empty());
+    const Rect box = editor->question().rect();
+    mouseAt(MouseAction::Press, box.left + CQuestionPrompt::noButton.left + 5,
+            box.top + CQuestionPrompt::noButton.top + 5);
+    EXPECT_FALSE(editor->question().asking());
+    click(24);
+    EXPECT_FALSE(fx->log.empty());
 }
 
 TEST(CScopeXY, PrimitivesCombineAsTheDisplayNeeds)

@@ -5,6 +5,7 @@
 
 #include "PluginHost.h"
 #include "editor/QIVEditor.h"
+#include "shell/PluginIdentity.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,7 @@ class MirroredValues final : public editor::EditorEffect {
 public:
     explicit MirroredValues(Instance& plugin) : plugin_(plugin) {}
     void attach(EffectEditor*) override {}
+    const PluginIdentity& identity() const override { return pluginIdentity; }
     float parameter(int index) override { return plugin_.get(index); }
     void parameterName(int, editor::ParamText& text) override { text[0] = '\0'; }
     void parameterDisplay(int, editor::ParamText& text) override { text[0] = '\0'; }
