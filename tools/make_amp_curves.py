@@ -31,18 +31,29 @@ Per curve:
   a fitted clipper model (leakage slope plus two logistic conduction branches) plus the
   spline, so the spline only corrects a shape that already has the knees.
 
-Usage: /usr/bin/python3 tools/make_amp_curves.py [--plot out.png]
+Usage: /usr/bin/python3 tools/make_amp_curves.py [--plot out.png] [--check]
 (needs python3-numpy, python3-scipy; python3-cairo for --plot)
+  --check  check the committed tables against the telling points, end slopes and monotony
+           (the fit itself depends on the numerical libraries); exit 1 on a fault, 77 if
+           numpy or scipy is missing.
 """
 
 import argparse
 import decimal
+import filecmp
 import os
 import sys
+import tempfile
 
-import numpy as np
-from scipy.interpolate import PchipInterpolator
-from scipy.optimize import least_squares
+try:
+    import numpy as np
+    from scipy.interpolate import PchipInterpolator
+    from scipy.optimize import least_squares
+except ImportError:
+    if "--check" in sys.argv:
+        print("make_amp_curves --check skipped: needs python3-numpy and python3-scipy")
+        sys.exit(77)
+    raise
 
 SUB_STEPS = 8  # Simpson sub-steps per grid step (even)
 KNOTS_PER_STEP = 8  # spline knots per interval between telling points
@@ -233,6 +244,38 @@ def check(curve, t):
         sys.exit(f"{curve.label}: fit failed")
 
 
+def check_committed(root):
+    """The fit's least-squares solution depends on the numerical libraries, so the committed
+    tables are not compared digit by digit: the header must be what this tool writes, and each
+    committed table must pass the fit's own checks (telling points, end slopes, monotony)."""
+    tables = os.path.join(root, "src", "amp", "tables")
+    with tempfile.TemporaryDirectory() as tmp:
+        os.makedirs(os.path.join(tmp, "src", "amp", "tables"))
+        for c in CURVES:
+            c.table = np.zeros(c.count + 1)
+        write_sources(tmp)
+        if not filecmp.cmp(os.path.join(tmp, "src", "amp", "tables", "FlavorCurves.h"),
+                           os.path.join(tables, "FlavorCurves.h"), shallow=False):
+            print("make_amp_curves --check: FlavorCurves.h differs from what the tool generates")
+            return 1
+    with open(os.path.join(tables, "FlavorCurves.cpp")) as f:
+        source = f.read()
+    for c in CURVES:
+        body = source.split(f"const double {c.name}[{c.count + 1}] = {{", 1)[1].split("};", 1)[0]
+        values = [float(v) for v in body.replace("// the last point again", "").replace(",", " ").split()]
+        if len(values) != c.count + 1 or values[-1] != values[-2]:
+            print(f"make_amp_curves --check: {c.name} has the wrong length or end")
+            return 1
+        t = np.array(values[:-1])
+        check(c, t)
+        for measured, stored in (((t[1] - t[0]) * c.ppu, c.slope_below), ((t[-1] - t[-2]) * c.ppu, c.slope_above)):
+            if abs(measured - stored) > 1e-9 * abs(stored):
+                print(f"make_amp_curves --check: {c.name} end slope {measured!r} is not the stored {stored!r}")
+                return 1
+    print("make_amp_curves --check: the committed curve tables pass the fit's checks")
+    return 0
+
+
 def write_sources(root):
     header = os.path.join(root, "src", "amp", "tables", "FlavorCurves.h")
     source = os.path.join(root, "src", "amp", "tables", "FlavorCurves.cpp")
@@ -313,8 +356,11 @@ def plot(path):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--plot", help="also draw the curves into this PNG file")
+    parser.add_argument("--check", action="store_true", help="compare with the committed files")
     args = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    if args.check:
+        return check_committed(root)
     for c in CURVES:
         c.table = Fitter(c).solve()
         check(c, c.table)
@@ -324,4 +370,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

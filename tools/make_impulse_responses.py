@@ -33,15 +33,26 @@ energy per 4096-sample block.
 
 Every stored value keeps six significant digits, like the measured samples.
 
-Usage: /usr/bin/python3 tools/make_impulse_responses.py [--plots DIR]
+Usage: /usr/bin/python3 tools/make_impulse_responses.py [--plots DIR] [--check]
+  --check  regenerate into a temporary folder; exit 1 if the committed tables differ,
+           77 if numpy or scipy is missing.
 """
 
 import argparse
+import filecmp
 import os
+import sys
+import tempfile
 
-import numpy as np
-import scipy.optimize
-import scipy.special
+try:
+    import numpy as np
+    import scipy.optimize
+    import scipy.special
+except ImportError:
+    if "--check" in sys.argv:
+        print("make_impulse_responses --check skipped: needs python3-numpy and python3-scipy")
+        sys.exit(77)
+    raise
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TABLES = os.path.join(REPO, "src", "fx", "tables")
@@ -450,7 +461,7 @@ def format_array(name, length_constant, values, per_line=8):
     return "\n".join(lines)
 
 
-def write_pair(stem, header_comment, length_name, length, arrays):
+def write_pair(stem, header_comment, length_name, length, arrays, directory=TABLES):
     header = [
         "#pragma once",
         "",
@@ -466,7 +477,7 @@ def write_pair(stem, header_comment, length_name, length, arrays):
         header.append(f"// {comment}")
         header.append(f"extern const float {name}[{length_name}];")
     header += ["", "}  // namespace brimtone", ""]
-    with open(os.path.join(TABLES, stem + ".h"), "w") as out:
+    with open(os.path.join(directory, stem + ".h"), "w") as out:
         out.write("\n".join(header))
 
     source = [
@@ -480,7 +491,7 @@ def write_pair(stem, header_comment, length_name, length, arrays):
         source.append(format_array(name, length_name, values))
         source.append("")
     source += ["}  // namespace brimtone", ""]
-    with open(os.path.join(TABLES, stem + ".cpp"), "w") as out:
+    with open(os.path.join(directory, stem + ".cpp"), "w") as out:
         out.write("\n".join(source))
 
 
@@ -566,8 +577,25 @@ def plot_springs(results, directory):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--plots", help="directory for PNG plots of the responses")
+    parser.add_argument("--check", action="store_true", help="compare with the committed tables")
     arguments = parser.parse_args()
+    if arguments.check:
+        with tempfile.TemporaryDirectory() as tmp:
+            write_tables(tmp)
+            for name in ("CabinetResponses.h", "CabinetResponses.cpp", "SpringResponses.h", "SpringResponses.cpp"):
+                if not filecmp.cmp(os.path.join(tmp, name), os.path.join(TABLES, name), shallow=False):
+                    print(f"make_impulse_responses --check: {name} differs from what the tool generates")
+                    return 1
+        print("make_impulse_responses --check: the response tables are up to date")
+        return 0
+    cabinets, springs = write_tables(TABLES)
+    if arguments.plots:
+        os.makedirs(arguments.plots, exist_ok=True)
+        plot_cabinets(cabinets, arguments.plots)
+        plot_springs(springs, arguments.plots)
 
+
+def write_tables(directory):
     cabinets = []
     for cabinet in CABINETS:
         h, report = make_cabinet(cabinet)
@@ -585,18 +613,14 @@ def main():
                ["// Loudspeaker-cabinet impulse responses, 1024 samples each, peak-normalised to",
                 "// about 1.0 (before the cabinet's level trim)."],
                "cabinetIrLength", CABINET_LENGTH,
-               [(c.name, CABINET_COMMENTS[c.name], h) for c, h in cabinets])
+               [(c.name, CABINET_COMMENTS[c.name], h) for c, h in cabinets], directory)
     write_pair("SpringResponses",
                ["// Stereo spring-tank impulse response, 32768 samples per channel at about",
                 "// 22.05 kHz, peak-normalised. The first 256 samples carry no signal of note."],
                "springIrLength", SPRING_LENGTH,
-               [(c.name, SPRING_COMMENTS[c.name], h) for c, h in springs])
-
-    if arguments.plots:
-        os.makedirs(arguments.plots, exist_ok=True)
-        plot_cabinets(cabinets, arguments.plots)
-        plot_springs(springs, arguments.plots)
+               [(c.name, SPRING_COMMENTS[c.name], h) for c, h in springs], directory)
+    return cabinets, springs
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

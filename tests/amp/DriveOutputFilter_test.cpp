@@ -10,39 +10,31 @@ namespace {
 
 constexpr double kT44k = 1.0 / 44100.0;
 
-double networkGain(int ampMode, bool lead, double f)
+// Gains of the continuous networks (a reference run of the closed formulas) for every
+// flavour, with and without Lead, and with Shape and Level moving the 2002 Lead network.
+TEST(DriveOutputFilter, ContinuousNetworkGains)
 {
-    DriveOutputFilter d;
-    d.setCoefficients(ampMode, lead, 0.5, 0.5, kT44k);
-    return test::continuousGain<4>(d.network(), f);
-}
-
-TEST(DriveOutputFilter, ContinuousNetworkGainsOf2002)
-{
-    // Lead: about 1.6e-05 at 20 Hz, 9.3e-06 at 500 Hz, 1.4e-05 at 10 kHz.
-    EXPECT_NEAR(networkGain(2, true, 20.0), 1.635e-05, 0.005e-05);
-    EXPECT_NEAR(networkGain(2, true, 500.0), 9.348e-06, 0.005e-06);
-    EXPECT_NEAR(networkGain(2, true, 10000.0), 1.417e-05, 0.005e-05);
-    // Without Lead: about 1.16e-05 at 20 Hz and 1.38e-05 at 3 kHz.
-    EXPECT_NEAR(networkGain(2, false, 20.0), 1.160e-05, 0.005e-05);
-    EXPECT_NEAR(networkGain(2, false, 3000.0), 1.384e-05, 0.005e-05);
-}
-
-TEST(DriveOutputFilter, ContinuousNetworkGainsOf2000And1994)
-{
-    EXPECT_NEAR(networkGain(1, true, 500.0), 5.146e-06, 0.005e-06);
-    EXPECT_NEAR(networkGain(1, false, 3000.0), 9.527e-06, 0.005e-06);
-    EXPECT_NEAR(networkGain(0, true, 100.0), 2.168e-05, 0.005e-05);
-    EXPECT_NEAR(networkGain(0, false, 10000.0), 3.302e-05, 0.005e-05);
-
-    // Shape and Level move the 2002 Lead network.
-    DriveOutputFilter d;
-    d.setCoefficients(2, true, 1.0, 0.01, kT44k);
-    EXPECT_NEAR(test::continuousGain<4>(d.network(), 500.0), 1.011e-07, 0.005e-07);
-    d.setCoefficients(2, true, 0.0, 1.0, kT44k);
-    EXPECT_NEAR(test::continuousGain<4>(d.network(), 3000.0), 2.708e-05, 0.005e-05);
-
+    struct Case {
+        int ampMode;
+        bool lead;
+        double shape, level, f, gain;
+    };
+    const Case cases[] = {
+        {2, true, 0.5, 0.5, 20.0, 1.63458747e-05},     {2, true, 0.5, 0.5, 500.0, 9.34752803e-06},
+        {2, true, 0.5, 0.5, 10000.0, 1.41720665e-05},  {2, false, 0.5, 0.5, 20.0, 1.15970941e-05},
+        {2, false, 0.5, 0.5, 3000.0, 1.38431225e-05},  {1, true, 0.5, 0.5, 500.0, 5.14604956e-06},
+        {1, false, 0.5, 0.5, 3000.0, 9.52743552e-06},  {0, true, 0.5, 0.5, 100.0, 2.16815771e-05},
+        {0, false, 0.5, 0.5, 10000.0, 3.30158426e-05}, {2, true, 1.0, 0.01, 500.0, 1.01103566e-07},
+        {2, true, 0.0, 1.0, 3000.0, 2.70844504e-05},
+    };
+    for (const Case& c : cases) {
+        DriveOutputFilter d;
+        d.setCoefficients(c.ampMode, c.lead, c.shape, c.level, kT44k);
+        EXPECT_NEAR(test::continuousGain<4>(d.network(), c.f), c.gain, 1e-6 * c.gain)
+            << c.ampMode << c.lead << " " << c.shape << " " << c.level << " " << c.f << " Hz";
+    }
     // The 1994 networks leave the fourth state uncoupled.
+    DriveOutputFilter d;
     d.setCoefficients(0, true, 0.3, 0.7, kT44k);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(d.network().A[i][3], 0.0);

@@ -1,3 +1,4 @@
+#include "LinearResponse.h"
 #include "amp/FlavorStage1994.h"
 #include "amp/tables/FlavorCurves.h"
 
@@ -5,6 +6,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -47,34 +49,16 @@ TEST(FlavorStage1994, TransferCurveSolvesTheLoadLine)
     }
 }
 
-TEST(FlavorStage1994, FirstSamplesFollowClipperHighPassTransferAndBias)
+// Reference figures of the whole stage (clipper, high-pass, transfer curve, bias loop): a
+// small drive at the host rate and a heavy one at 4x.
+TEST(FlavorStage1994, SettledOutputReferenceFigures)
 {
-    const double alpha = 2.0 / kT;
-    const double hb = -2000.0 / (alpha + 1000.0);
-    const double hc = alpha / (alpha + 1000.0);
-    const double hd = 1.0 - 1000.0 / (alpha + 1000.0);
-    const double bb = 2e6 / (alpha + 21.2766);
-    const double ab = (alpha - 21.2766) / (alpha + 21.2766);
-
-    for (const double u : {0.01, -0.01, 0.3, -2.0}) {
-        FlavorStage1994 stage;
-        const CurveTable& u3 = stage.clipperCurve();
-        const CurveTable& u4 = stage.transferCurve();
-        const CurveTable& u2 = stage.bias().currentCurve();
-        const double v = (u > 0.0 ? 1.0 : -1.0) * u3.lookup(std::fabs(u));
-        const double out1 = u4.lookup(hd * v);
-        const double y1 = stage.process(u, 0);
-        EXPECT_NEAR(y1, out1, 1e-12 * std::fabs(out1));
-        EXPECT_EQ(stage.lastOutput(0), y1);
-        const double z1 = bb * u2.lookup(-out1);
-        EXPECT_NEAR(stage.biasState(0), z1, 1e-12 * std::fabs(z1) + 1e-30);
-
-        // Second sample, same input: the high-pass state and the bias shift come in.
-        const double out2 = u4.lookup(z1 * 0.02127659574468085 + hd * v + hc * (hb * v));
-        EXPECT_NEAR(stage.process(u, 0), out2, 1e-12 * std::fabs(out2));
-        const double z2 = bb * u2.lookup(-out2 + alpha / (alpha + 21.2766) * z1) + ab * z1;
-        EXPECT_NEAR(stage.biasState(0), z2, 1e-12 * std::fabs(z2) + 1e-30);
-    }
+    FlavorStage1994 small;
+    small.setCoefficients(0.35, kT);
+    test::expectSettled(test::settledOutput(small, 0.3, 440.0, kT, 44100), 0.878742750074, 2.42604150399);
+    FlavorStage1994 heavy;
+    heavy.setCoefficients(0.8, kT / 4.0);
+    test::expectSettled(test::settledOutput(heavy, 3.0, 440.0, kT / 4.0, 2 * 44100), 0.949414133467, 2.70375520446);
 }
 
 TEST(FlavorStage1994, InputsBeyondSixteenAreClippedAsSixteen)

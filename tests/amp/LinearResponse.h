@@ -1,9 +1,11 @@
 #pragma once
 
-// Test helpers: the frequency response of a state-space system, and the gain of a stage
-// measured with a sine through its per-sample process.
+// Test helpers: the frequency response of a state-space system, and the gain and settled
+// output of a stage measured with a sine through its per-sample process.
 
 #include "dsp/StateSpace.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
@@ -79,6 +81,30 @@ double measureGain(Stage& stage, double f, double T, double amplitude = 1.0, int
         sumCos += y * std::cos(phase);
     }
     return 2.0 * std::hypot(sumSin, sumCos) / (static_cast<double>(count) * amplitude);
+}
+
+// Mean and RMS of a stage's output for a sine of f Hz at period T over the second half of
+// `samples` samples.
+template <class Stage>
+std::pair<double, double> settledOutput(Stage& stage, double amplitude, double f, double T, int samples)
+{
+    double sum = 0.0;
+    double squares = 0.0;
+    for (int n = 0; n < samples; ++n) {
+        const double y = stage.process(amplitude * std::sin(2.0 * std::numbers::pi * f * T * n), 0);
+        if (n >= samples / 2) {
+            sum += y;
+            squares += y * y;
+        }
+    }
+    return {sum / (samples / 2), std::sqrt(squares / (samples / 2))};
+}
+
+// A settled mean and RMS against their reference figures.
+inline void expectSettled(const std::pair<double, double>& actual, double mean, double rms)
+{
+    EXPECT_NEAR(actual.first, mean, 1e-6 * std::fabs(mean));
+    EXPECT_NEAR(actual.second, rms, 1e-6 * rms);
 }
 
 } // namespace brimtone::test

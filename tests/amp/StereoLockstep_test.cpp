@@ -6,7 +6,6 @@
 
 #include "amp/CleanLevelAmp.h"
 #include "amp/CleanOutputFilter.h"
-#include "dsp/CurveTable.h"
 #include "amp/DriveOutputFilter.h"
 #include "amp/DrivePreamp.h"
 #include "amp/FlavorStage1994.h"
@@ -22,7 +21,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -105,21 +103,6 @@ TEST(StereoLockstep, OpAmpStagesMatchInAndOutOfSaturation)
     expectLockstepMatchesChannelsAlone(levelBoth, levelAlone, 5.0);
 }
 
-// Both roots of each saturated case and the knee cases, one lane against the other.
-TEST(StereoLockstep, LoopSolutionIsTheSameInEitherLane)
-{
-    const DrivePreamp model;
-    for (double K : {0.4097136944662836, 0.011531162865722644, 1.0}) {
-        const OpAmpModel::Loop loop = model.loopConstants(K, model.loopScale(K));
-        for (double p = -100.0; p <= 100.0; p += 0.0625) {
-            const double q = -0.37 * p + 0.01;
-            const DoublePair y = model.solve(DoublePair{p, q}, loop);
-            ASSERT_EQ(bits(y[0]), bits(model.solve(p, K, model.loopScale(K)))) << p;
-            ASSERT_EQ(bits(y[1]), bits(model.solve(q, K, model.loopScale(K)))) << q;
-        }
-    }
-}
-
 TEST(StereoLockstep, FlavourStagesMatchWithTheirTablesAndBiasLoops)
 {
     for (bool lead : {false, true}) {
@@ -150,28 +133,6 @@ TEST(StereoLockstep, TubeStageMatchesBeyondItsTableRange)
     for (int channel = 0; channel < 2; ++channel)
         for (std::size_t r = 0; r < 4; ++r)
             EXPECT_EQ(both.state(channel)[r], alone.state(channel)[r]);
-}
-
-TEST(StereoLockstep, CurveTableReadsEveryRegionAlikeInBothLanes)
-{
-    const double samples[6] = {1.0, 3.0, 2.0, -1.0, 0.5, 0.5}; // the last point repeated
-    CurveTable table(samples, 2.0, -1.0, 1.0, 0.0, 0.0, 5);
-    table.setSlopesFromSamples();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<double> xs = {-3.0, -1.0, -0.75, -0.5, 0.1, 0.5, 0.999, 1.0, 1.0 + 1e-12, 4.0, nan};
-    for (double a : xs) {
-        for (double b : xs) {
-            const DoublePair y = table.lookup(DoublePair{a, b});
-            ASSERT_EQ(bits(y[0]), bits(table.lookup(a))) << a;
-            ASSERT_EQ(bits(y[1]), bits(table.lookup(b))) << b;
-            const DoublePair c = table.lookupClamped(DoublePair{a, b});
-            ASSERT_EQ(bits(c[0]), bits(table.lookupClamped(a))) << a;
-            ASSERT_EQ(bits(c[1]), bits(table.lookupClamped(b))) << b;
-        }
-    }
-    // The last grid point itself reads the last sample alone.
-    EXPECT_EQ(table.lookup(1.0), 0.5);
-    EXPECT_EQ(table.lookupClamped(nan), 1.0);
 }
 
 // Channel 0 runs alone (mono) for a while, then both run in lockstep, then channel 1 alone:

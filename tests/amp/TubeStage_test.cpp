@@ -1,4 +1,4 @@
-#include "dsp/StateSpace.h"
+#include "LinearResponse.h"
 #include "amp/TubeStage.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +23,6 @@ void expectAtOperatingPoint(const TubeStage& stage, double V)
     for (int ch = 0; ch < 2; ++ch)
         for (std::size_t r = 0; r < 4; ++r)
             EXPECT_DOUBLE_EQ(stage.state(ch)[r], op[r]) << "channel " << ch << ", state " << r;
-}
-
-// The circuit as written down: inputs (u, V, Ig, Ip), outputs (y, grid, plate).
-StateSpaceMimo<4, 4, 3> circuit(double P)
-{
-    StateSpaceMimo<4, 4, 3> c;
-    c.A = {{{-9.99000999, -0.01813065561, -9.573004512, 9.99000999},
-            {0.0, -9.267473823, 0.3861443886, 0.0},
-            {0.0, 0.01814878626, -0.4174224834, 0.0},
-            {0.0, -2.745312838, -1449.527957, -212.7659574}}};
-    c.B[0] = {-9.99000999, 0.0, 0.0, 0.0};
-    c.B[1] = {0.3988748223, -8.881329435, -0.3992736971, -906.7200784};
-    c.B[2] = {-99900.0999, 0.0, 0.0, 0.0};
-    c.B[3] = {-39887.48223, 888132.9435, 39927.36971, -6039694.284};
-    c.C[0] = {0.0, 0.9582577516, -0.03992736971, 0.0};
-    c.C[1] = {0.999000999, -1.813065561e-06, 4.170054779e-05, 0.000999000999};
-    c.C[2] = {0.0, -0.04174224834, -0.03992736971, 0.0};
-    c.D[0] = {0.0, 0.9183303819, 0.0, -91833.03819};
-    c.D[1] = {0.999000999, 3.988748223e-05, (P * 11011.0 + 5.0) * -1.998001998, -3.988748223};
-    c.D[2] = {0.0, 0.9183303819, 0.0, -91833.03819};
-    return c;
 }
 
 TEST(TubeStage, ConstructionPlacesBothChannelsAtTheOperatingPoint)
@@ -88,61 +67,18 @@ TEST(TubeStage, OperatingPointIsTheRestStateOfTheCircuit)
         EXPECT_NEAR(stage.state(0)[r], op[r], 0.01) << "state " << r;
 }
 
-TEST(TubeStage, SkippedTermsAreExactlyZeroAtEveryPeriodAndPosition)
+// Reference figures of the discretised circuit: the small-signal gain, and a drive that
+// makes the grid conduct (the grid-current terms and the plate-current table matter), at
+// the host rate and at 16x.
+TEST(TubeStage, SmallAndLargeSignalReferenceFigures)
 {
-    // A row skips the products whose coefficient is zero; that holds for the circuit's
-    // structure, so at every period and position the discretised coefficients must be
-    // exactly zero there.
-    const auto expectSkippedZero = [](unsigned terms, const std::array<double, 8>& row, const char* what) {
-        for (unsigned t = 0; t < 8; ++t) {
-            if (((terms >> t) & 1u) == 0) {
-                EXPECT_EQ(row[t], 0.0) << what << ", term " << t;
-            }
-        }
-    };
-    for (double T : {1.0 / 10000.0, kT, 1.0 / (48000.0 * 16.0), 1.0 / (200000.0 * 16.0)})
-        for (double P : {0.0, 0.5, 1.0}) {
-            const auto d = discretiseBilinear<4, 4, 3>(circuit(P), T);
-            const auto outputRow = [&](std::size_t o) {
-                return std::array<double, 8>{d.C[o][0], d.C[o][1], d.C[o][2], d.C[o][3],
-                                             d.D[o][0], d.D[o][1], d.D[o][2], d.D[o][3]};
-            };
-            expectSkippedZero(TubeStage::kOutputTerms, outputRow(0), "output");
-            expectSkippedZero(TubeStage::kGridVoltageTerms | TubeStage::kGridCurrentTerm | TubeStage::kPlateCurrentTerm,
-                              outputRow(1), "grid voltage");
-            for (std::size_t r = 0; r < 4; ++r)
-                expectSkippedZero(
-                    TubeStage::kNextTerms[r],
-                    {d.A[r][0], d.A[r][1], d.A[r][2], d.A[r][3], d.B[0][r], d.B[1][r], d.B[2][r], d.B[3][r]},
-                    "next state");
-        }
-}
-
-TEST(TubeStage, FirstSampleFollowsTheDiscretisedCircuit)
-{
-    TubeStage stage;
-    const auto d = discretiseBilinear<4, 4, 3>(circuit(0.5), kT);
-    const std::array<double, 4> x = operatingPoint(6.0);
-    const double u = 0.37;
-    const double V = 6.0;
-
-    const double p0 = dot<4>(d.C[1], x) + d.D[1][0] * u + d.D[1][1] * V;
-    const auto range = stage.tableRange();
-    const double f = (p0 - range.lo) * 1023.0 / (range.hi - range.lo);
-    const auto k = static_cast<std::size_t>(f);
-    const double phi = f - static_cast<double>(k);
-    const auto& table = stage.currentTable();
-    const double ig = (1.0 - phi) * table[k].grid + phi * table[k + 1].grid;
-    const double ip = (1.0 - phi) * table[k].plate + phi * table[k + 1].plate;
-
-    const double y = dot<4>(d.C[0], x) + d.D[0][0] * u + d.D[0][1] * V + d.D[0][2] * ig + d.D[0][3] * ip;
-    EXPECT_NEAR(stage.process(u, 1), y, 1e-12 * std::fabs(y) + 1e-15);
-    for (std::size_t r = 0; r < 4; ++r) {
-        const double next = dot<4>(d.A[r], x) + d.B[0][r] * u + d.B[1][r] * V + d.B[2][r] * ig + d.B[3][r] * ip;
-        EXPECT_NEAR(stage.state(1)[r], next, 1e-12 * std::fabs(next)) << "state " << r;
-    }
-    // Channel 0 did not move.
-    EXPECT_EQ(stage.state(0)[0], x[0]);
+    TubeStage small;
+    EXPECT_NEAR(test::measureGain(small, 1000.0, kT, 0.01), 4.58866468, 1e-6 * 4.58866468);
+    TubeStage hot;
+    test::expectSettled(test::settledOutput(hot, 4.0, 1000.0, kT, 44100), 0.00167576666889, 2.50171249249);
+    TubeStage fast;
+    fast.setCoefficients(6.0, 0.5, kT / 16.0);
+    test::expectSettled(test::settledOutput(fast, 4.0, 1000.0, kT / 16.0, 4 * 44100), 0.00489049422996, 2.5038584902);
 }
 
 TEST(TubeStage, GridVoltagesOutsideTheTableReadItsEndEntries)

@@ -97,17 +97,5 @@ TEST(ShortConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
         ASSERT_EQ(y, 0.0f);
 }
 
-TEST(ShortConvolverLifecycle, FiftyInstancesCreatedRunAndDestroyed)
-{
-    const std::vector<float> h = randomSignal(responseLength, 31u);
-    const std::vector<float> x = randomSignal(3000, 32u);
-    for (int instance = 0; instance < 50; ++instance) {
-        auto convolver = std::make_unique<ShortConvolver>();
-        convolver->setImpulseResponse(h.data());
-        const std::vector<float> output = runThrough(*convolver, x);
-        ASSERT_NEAR(output.back(), test::directConvolution(x, h, static_cast<int>(x.size()) - 1, 0, 0), 1e-4);
-    }
-}
-
 } // namespace
 } // namespace brimtone

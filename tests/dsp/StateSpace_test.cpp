@@ -105,37 +105,6 @@ TEST(StateSpace, BilinearRuleMapsTheTransferFunction)
     }
 }
 
-TEST(StateSpace, OneStateClosedFormMatchesTheMatrixRule)
-{
-    // A first-order low-pass p = −1000: a = (α + p)/(α − p) and so on, against the same
-    // section embedded in a two-state diagonal system.
-    const double T = 1.0 / 48000.0;
-    const double alpha = 2.0 / T;
-    StateSpace<1> one;
-    one.A[0][0] = -1000.0;
-    one.B[0] = 1000.0;
-    one.C[0] = 0.5;
-    one.D = 0.2;
-    const StateSpace<1> d1 = discretiseBilinear<1>(one, T);
-    EXPECT_DOUBLE_EQ(d1.A[0][0], (alpha - 1000.0) / (alpha + 1000.0));
-    EXPECT_DOUBLE_EQ(d1.B[0], 2000.0 / (alpha + 1000.0));
-    EXPECT_DOUBLE_EQ(d1.C[0], alpha * 0.5 / (alpha + 1000.0));
-    EXPECT_DOUBLE_EQ(d1.D, 500.0 / (alpha + 1000.0) + 0.2);
-
-    StateSpace<2> two;
-    two.A = {{{-1000.0, 0.0}, {0.0, -3.0}}};
-    two.B = {1000.0, 0.0};
-    two.C = {0.5, 0.0};
-    two.D = 0.2;
-    const StateSpace<2> d2 = discretiseBilinear<2>(two, T);
-    EXPECT_NEAR(d2.A[0][0], d1.A[0][0], 1e-15);
-    EXPECT_NEAR(d2.B[0], d1.B[0], 1e-15);
-    EXPECT_NEAR(d2.C[0], d1.C[0], 1e-12);
-    EXPECT_NEAR(d2.D, d1.D, 1e-15);
-    EXPECT_DOUBLE_EQ(d2.A[0][1], 0.0);
-    EXPECT_DOUBLE_EQ(d2.B[1], 0.0);
-}
-
 TEST(StateSpace, SeveralInputsAndOutputsMatchTheSingleChannelRule)
 {
     const StateSpace<3> base = thirdOrderExample();

@@ -20,84 +20,79 @@ std::vector<double> impulseResponse(HallReverb& hall, int channel, int length)
         for (int c = 0; c < 2; ++c) {
             double sample = (c == channel && n == 0) ? 1.0 : 0.0;
             hall.process(sample, c);
-            if (c == channel) {
+            if (c == channel)
                 response.push_back(sample);
-            }
         }
     }
     return response;
 }
 
-// Index of the first non-zero sample, or -1.
 int firstEcho(const std::vector<double>& response)
 {
-    for (std::size_t n = 0; n < response.size(); ++n) {
-        if (response[n] != 0.0) {
+    for (std::size_t n = 0; n < response.size(); ++n)
+        if (response[n] != 0.0)
             return static_cast<int>(n);
-        }
-    }
     return -1;
 }
 
-TEST(HallReverb, FirstEchoArrivesAfterTheShortestLine)
+double energy(const std::vector<double>& r, int from, int to)
 {
-    auto hall = std::make_unique<HallReverb>();
-    const std::vector<double> r = impulseResponse(*hall, 0, 1400);
-    EXPECT_EQ(firstEcho(r), 978);
-    EXPECT_DOUBLE_EQ(r[978], kFirstEcho);
-    // The line's one-pole low-pass lets a quarter through on each following sample.
-    EXPECT_DOUBLE_EQ(r[979], kFirstEcho * 0.25);
-    EXPECT_DOUBLE_EQ(r[980], kFirstEcho * 0.0625);
-    // The next line (1193 samples) brings the same echo.
-    EXPECT_NEAR(r[1193], kFirstEcho, 1e-12);
-    // The shortest diffusion stages echo it 225 and 341 samples later.
-    EXPECT_NEAR(r[978 + 225], -kFirstEcho, 1e-7);
-    EXPECT_NEAR(r[978 + 341], -kFirstEcho, 1e-7);
+    double sum = 0.0;
+    for (int n = from; n < to; ++n)
+        sum += r[n] * r[n];
+    return sum;
 }
 
-TEST(HallReverb, SecondChannelIsTwentyThreeSamplesLater)
+TEST(HallReverb, EchoesArriveAfterTheLinesAndDiffusersOnBothChannels)
 {
-    auto hall = std::make_unique<HallReverb>();
-    const std::vector<double> r = impulseResponse(*hall, 1, 1300);
-    EXPECT_EQ(firstEcho(r), 978 + 23);
-    EXPECT_DOUBLE_EQ(r[1001], kFirstEcho);
-    EXPECT_DOUBLE_EQ(r[1002], kFirstEcho * 0.25);
-    EXPECT_NEAR(r[1193 + 23], kFirstEcho, 1e-12);
+    for (int channel : {0, 1}) {
+        auto hall = std::make_unique<HallReverb>();
+        const std::vector<double> r = impulseResponse(*hall, channel, 1400);
+        const int shift = 23 * channel; // every delay of channel 1 is 23 samples longer
+        EXPECT_EQ(firstEcho(r), 978 + shift);
+        EXPECT_DOUBLE_EQ(r[978 + shift], kFirstEcho);
+        // The line's one-pole low-pass lets a quarter through on each following sample.
+        EXPECT_DOUBLE_EQ(r[979 + shift], kFirstEcho * 0.25);
+        EXPECT_DOUBLE_EQ(r[980 + shift], kFirstEcho * 0.0625);
+        EXPECT_NEAR(r[1193 + shift], kFirstEcho, 1e-12); // the next line
+        // The shortest diffusion stages (as much longer) echo it 225 and 341 samples later.
+        EXPECT_NEAR(r[978 + 2 * shift + 225], -kFirstEcho, 1e-7);
+        EXPECT_NEAR(r[978 + 2 * shift + 341], -kFirstEcho, 1e-7);
+    }
 }
 
-TEST(HallReverb, DelaysFollowTheSampleRate)
+// The tail's decay is set by the feedback gain and the damping of the lines: its energy per
+// half second, a reference figure a feedback gain off in its third digit moves by percents.
+TEST(HallReverb, TailDecaysAtItsSettledRate)
 {
     auto hall = std::make_unique<HallReverb>();
-    hall->setSamplePeriod(1.0 / 96000.0);
-    hall->clear();
-    // 0.022177 s at 96 kHz is 2128.99 samples.
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
-
-    // Rates above 192 kHz, and periods that give no positive rate, keep the previous rate.
-    hall->setSamplePeriod(1.0 / 200000.0);
-    hall->setSamplePeriod(0.0);
-    hall->setSamplePeriod(-1.0 / 44100.0);
-    hall->setSamplePeriod(std::numeric_limits<double>::quiet_NaN());
-    hall->clear();
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
-
-    // At 192 kHz the shortest line is 4257.98 samples.
-    hall->setSamplePeriod(1.0 / 192000.0);
-    hall->clear();
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 4300)), 4258);
+    const std::vector<double> r = impulseResponse(*hall, 0, 88200);
+    EXPECT_NEAR(energy(r, 4410, 22050), 0.0469158593, 1e-6 * 0.0469158593);
+    EXPECT_NEAR(energy(r, 22050, 44100) / energy(r, 4410, 22050), 0.0836316488, 1e-6 * 0.0836316488);
+    EXPECT_NEAR(energy(r, 44100, 88200) / energy(r, 22050, 44100), 0.0956483973, 1e-6 * 0.0956483973);
 }
 
-TEST(HallReverb, ClearReturnsToSilence)
+TEST(HallReverb, DelaysFollowTheSampleRateAndClearReturnsToSilence)
 {
     auto hall = std::make_unique<HallReverb>();
     for (int n = 0; n < 3000; ++n) {
         double sample = std::sin(0.01 * n);
         hall->process(sample, 0);
     }
+    hall->setSamplePeriod(1.0 / 96000.0);
     hall->clear();
-    const std::vector<double> r = impulseResponse(*hall, 0, 1000);
-    EXPECT_EQ(firstEcho(r), 978);
-    EXPECT_DOUBLE_EQ(r[978], kFirstEcho);
+    // 0.022177 s at 96 kHz is 2128.99 samples.
+    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
+
+    // Rates above 192 kHz, and periods that give no positive rate, keep the previous rate.
+    for (double T : {1.0 / 200000.0, 0.0, -1.0 / 44100.0, std::numeric_limits<double>::quiet_NaN()})
+        hall->setSamplePeriod(T);
+    hall->clear();
+    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
+
+    hall->setSamplePeriod(1.0 / 192000.0); // the shortest line is 4257.98 samples
+    hall->clear();
+    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 4300)), 4258);
 }
 
 } // namespace

@@ -88,22 +88,14 @@ void expectResponse(const std::vector<double>& actual, const std::vector<double>
     }
 }
 
-TEST(SpeakerCabinet, ImpulseAt44k1GivesTheTrimmed1x12ResponseOnBothChannels)
+TEST(SpeakerCabinet, ImpulseAt44k1GivesTheTrimmedResponseOfEachTypeOnBothChannels)
 {
     auto cabinet = std::make_unique<SpeakerCabinet>();
     const std::vector<double> expected = trimmed(cabinetIr44k1x12, kTrim1x12);
     expectResponse(impulseResponse(*cabinet, 0), expected, "channel 0");
     expectResponse(impulseResponse(*cabinet, 1), expected, "channel 1");
-    EXPECT_NEAR(expected[4], 0.99999 * kTrim1x12, 1e-6); // the peak
-}
-
-TEST(SpeakerCabinet, SecondTypeSelectsTheTrimmed4x12Response)
-{
-    auto cabinet = std::make_unique<SpeakerCabinet>();
     cabinet->setSecondType(1);
     expectResponse(impulseResponse(*cabinet, 0), trimmed(cabinetIr44k4x12, kTrim4x12), "4x12");
-    cabinet->setSecondType(0);
-    expectResponse(impulseResponse(*cabinet, 1), trimmed(cabinetIr44k1x12, kTrim1x12), "1x12");
 }
 
 struct RateCase {
@@ -111,12 +103,6 @@ struct RateCase {
     bool family48k;
     int factor;
 };
-
-// Names each case by its rate, e.g. "HostRates/SpeakerCabinetRate.<test>/96000Hz".
-std::string rateName(const ::testing::TestParamInfo<RateCase>& info)
-{
-    return std::to_string(static_cast<int>(info.param.rate)) + "Hz";
-}
 
 class SpeakerCabinetRate : public ::testing::TestWithParam<RateCase> {};
 
@@ -134,14 +120,13 @@ TEST_P(SpeakerCabinetRate, ChoosesTheFamilyAndTheRateFactor)
 }
 
 INSTANTIATE_TEST_SUITE_P(HostRates, SpeakerCabinetRate,
-                         ::testing::Values(RateCase{10000, false, 1}, RateCase{32000, false, 1},
-                                           RateCase{44100, false, 1}, RateCase{46050, false, 1},
-                                           RateCase{46051, true, 1}, RateCase{48000, true, 1}, RateCase{50000, true, 1},
-                                           RateCase{79999, true, 1}, RateCase{80000, false, 2},
-                                           RateCase{88200, false, 2}, RateCase{96000, true, 2},
-                                           RateCase{176400, false, 4}, RateCase{192000, true, 4},
-                                           RateCase{200000, true, 4}),
-                         rateName);
+                         ::testing::Values(RateCase{32000, false, 1}, RateCase{46050, false, 1},
+                                           RateCase{46051, true, 1}, RateCase{79999, true, 1},
+                                           RateCase{80000, false, 2}, RateCase{96000, true, 2},
+                                           RateCase{176400, false, 4}, RateCase{200000, true, 4}),
+                         [](const ::testing::TestParamInfo<RateCase>& info) {
+                             return std::to_string(static_cast<int>(info.param.rate)) + "Hz";
+                         });
 
 TEST(SpeakerCabinet, AmbienceStaysOffUpToTheThresholdAndMixesInThreeTenthsAboveIt)
 {
@@ -223,24 +208,6 @@ TEST(SpeakerCabinet, RateChangeLoweringTheFactorKeepsTheBlockPositionInRange)
     }
     second->setSamplePeriod(1.0 / 96000.0); // factor 4 -> 2 within the 48 kHz family
     expectResponse(impulseResponse(*second, 0), reducedRateResponse(cabinetIr48k1x12, kTrim1x12, 2), "96 kHz");
-}
-
-TEST(SpeakerCabinetLifecycle, InstancesCreatedRunAndDestroyedInALoop)
-{
-    const double rates[] = {44100.0, 96000.0, 192000.0, 48000.0};
-    for (int i = 0; i < 12; ++i) {
-        auto cabinet = std::make_unique<SpeakerCabinet>();
-        cabinet->setSamplePeriod(1.0 / rates[i % 4]);
-        cabinet->setSecondType(i % 2);
-        cabinet->setAmbience(0.5);
-        for (int n = 0; n < 700 + 37 * i; ++n) {
-            for (int c = 0; c < 2; ++c) {
-                double sample = std::sin(0.01 * n + c);
-                cabinet->process(sample, c);
-                ASSERT_TRUE(std::isfinite(sample));
-            }
-        }
-    }
 }
 
 // Two instances built at the same moment on two threads, in a fresh process so that both
