@@ -409,6 +409,26 @@ TEST_F(EditorTest, TheComposedPanelIsWrittenForPeopleToSee)
     EXPECT_EQ(fb.width(), 1024);
 }
 
+// While the About panel shows (with its text), the dials freeze; switched
+// off, they follow the host again at the next tick.
+TEST_F(EditorTest, AboutPanelShowsItsTextAndFreezesTheDials)
+{
+    click(14);
+    editor->paint();
+    int titlePixels = 0;
+    for (int y = 90; y < 117; ++y)
+        for (int x = 378; x < 697; ++x)
+            titlePixels += editor->framebuffer().at(x, y) == pixelFromBgra(0xED, 0xB2, 0x72, 255);
+    EXPECT_GT(titlePixels, 50);
+
+    fx->values[2] = 0.9f; // Input: its dial shows on every panel
+    tick();
+    EXPECT_NE(editor->dial(8).value(0), 90);
+    click(14);
+    tick();
+    EXPECT_EQ(editor->dial(8).value(0), 90);
+}
+
 // The update button: one check at a time, its texts in the status line, the
 // About panel with its text drawn once, and the download question in the
 // panel (X11 has no message box) that takes the mouse until it is answered.
@@ -450,6 +470,18 @@ TEST_F(EditorTest, UpdateCheckReportsInTheStatusLineAndAsksInThePanel)
     EXPECT_FALSE(editor->question().asking());
     click(24);
     EXPECT_FALSE(fx->log.empty());
+
+    // Closed while a check hangs on a silent server: back at once, and no
+    // question is asked afterwards for the closed editor.
+    LocalHttpServer silent([](LocalHttpServer::Connection& c) { c.waitForClose(std::chrono::seconds(5)); });
+    setenv("BRIMTONE_UPDATE_URL", silent.url("/versions.dat").c_str(), 1);
+    click(15);
+    unsetenv("BRIMTONE_UPDATE_URL");
+    const auto start = std::chrono::steady_clock::now();
+    editor->close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    editor->onTimer();
+    EXPECT_FALSE(editor->question().asking());
 }
 
 TEST(CScopeXY, PrimitivesCombineAsTheDisplayNeeds)

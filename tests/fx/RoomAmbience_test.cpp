@@ -96,8 +96,9 @@ TEST(RoomAmbience, LateImpulseGivesTheSameResponse)
     for (int n = 0; n < kLate + kLength; ++n) {
         float sample = n == kLate ? 1.0f : 0.0f;
         ambience.process(sample, 0);
-        if (n >= kLate)
+        if (n >= kLate) {
             ASSERT_NEAR(sample, fresh[n - kLate], 1e-6) << "sample " << n - kLate;
+        }
     }
 }
 
