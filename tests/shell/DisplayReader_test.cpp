@@ -108,48 +108,4 @@ TEST(DisplayReader, TracesAndMetersComeFromTheAudio)
     EXPECT_GT(reader.meters().outPeak[1], 0.0);
 }
 
-// A reader in a tight loop holding the display locks in turn, while the audio
-// thread processes: the audio thread only tries these locks, so it never
-// waits. The longest block with and without the reader is recorded.
-TEST(DisplayReader, BusyReaderNeverBlocksTheAudioThread)
-{
-    auto effect = std::make_unique<PluginEffect>(host);
-    Audio audio(256);
-    auto longestBlock = [&](int blocks) {
-        std::chrono::nanoseconds longest{0};
-        for (int b = 0; b < blocks; ++b) {
-            if (b % 50 == 0)
-                effect->setParameter(Low, static_cast<float>(b % 100) / 100.0f);
-            const auto start = std::chrono::steady_clock::now();
-            audio.process(*effect);
-            longest = std::max(longest, std::chrono::steady_clock::now() - start);
-        }
-        return longest;
-    };
-    const auto alone = longestBlock(200);
-
-    std::atomic<bool> running{true};
-    std::atomic<long> frames{0};
-    std::thread editor([&] {
-        DisplayReader reader(*effect);
-        const DisplayReader::View views[] = {DisplayReader::View::DynamicBias, DisplayReader::View::TonestackResponse,
-                                             DisplayReader::View::TubeSaturation};
-        while (running) {
-            reader.readFrame(views[frames % 3]);
-            ++frames;
-        }
-    });
-    const auto withReader = longestBlock(200);
-    running = false;
-    editor.join();
-
-    EXPECT_GT(frames.load(), 10);
-    for (float x : audio.outLeft)
-        EXPECT_TRUE(std::isfinite(x));
-    RecordProperty("longest_block_alone_us", static_cast<int>(alone.count() / 1000));
-    RecordProperty("longest_block_with_reader_us", static_cast<int>(withReader.count() / 1000));
-    std::printf("longest 256-sample block: %.0f us alone, %.0f us with a busy reader (%ld frames read)\n",
-                alone.count() / 1e3, withReader.count() / 1e3, frames.load());
-}
-
 } // namespace brimtone
