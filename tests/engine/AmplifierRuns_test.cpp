@@ -8,73 +8,58 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 using namespace brimtone;
 
 namespace {
 
-struct Setting {
-    EngineSettings settings;
-    int oversampling;
-    std::string name() const
-    {
-        return "channel " + std::to_string(indexOf(settings.channel)) + " flavour "
-               + std::to_string(indexOf(settings.ampMode)) + " tube " + std::to_string(indexOf(settings.tubeMode))
-               + " oversampling " + std::to_string(oversampling);
+using Signal = std::vector<DoublePair>;
+using platform::VectorLevel;
+
+// Clean, Drive and Lead in every flavour, tube mode and oversampling, one after another.
+template <class Check>
+void forEverySetting(Check check)
+{
+    EngineSettings s;
+    s.gain = 0.9;
+    s.level = 0.7;
+    for (int setting = 0; setting < 81; ++setting) {
+        s.channel = static_cast<AmpChannel>(1 + setting / 27);
+        s.ampMode = static_cast<AmpFlavor>(setting / 9 % 3);
+        s.tubeMode = static_cast<TubePlacement>(setting / 3 % 3);
+        const int oversampling = setting % 3;
+        SCOPED_TRACE("setting " + std::to_string(setting));
+        check([=](VectorLevel level) {
+            auto amplifier = std::make_unique<Amplifier>();
+            amplifier->setOversampling(oversampling);
+            amplifier->select(s);
+            amplifier->setVectorLevel(level);
+            amplifier->updateCoefficients(UpdateGroup::All, s, 1.0 / 48000.0);
+            return amplifier;
+        });
     }
-};
-
-std::vector<Setting> everySetting()
-{
-    std::vector<Setting> all;
-    for (AmpChannel channel : {AmpChannel::Clean, AmpChannel::Drive, AmpChannel::Lead})
-        for (AmpFlavor flavor : {AmpFlavor::Y1994, AmpFlavor::Y2000, AmpFlavor::Y2002})
-            for (TubePlacement tube : {TubePlacement::Off, TubePlacement::PreEq, TubePlacement::PostEq})
-                for (int os = 0; os < 3; ++os) {
-                    EngineSettings s;
-                    s.channel = channel;
-                    s.ampMode = flavor;
-                    s.tubeMode = tube;
-                    s.gain = 0.9;
-                    s.level = 0.7;
-                    all.push_back({s, os});
-                }
-    return all;
-}
-
-std::unique_ptr<Amplifier> amplifierFor(const Setting& s, platform::VectorLevel level)
-{
-    auto amplifier = std::make_unique<Amplifier>();
-    amplifier->setOversampling(s.oversampling);
-    amplifier->select(s.settings);
-    amplifier->setVectorLevel(level);
-    amplifier->updateCoefficients(UpdateGroup::All, s.settings, 1.0 / 48000.0);
-    return amplifier;
 }
 
 // Different signals per channel, with loud bursts (saturation, table ends) and quiet
 // stretches, so the two lanes often take different branches.
-std::vector<DoublePair> stereoSignal(int samples)
+Signal stereoSignal()
 {
-    std::vector<DoublePair> signal(static_cast<std::size_t>(samples));
-    for (int n = 0; n < samples; ++n) {
-        const double burst = std::fmod(n * 0.0007, 1.0) < 0.5 ? 1.2 : 0.01;
-        const double burstRight = std::fmod(n * 0.0011, 1.0) < 0.3 ? 0.9 : 0.002;
-        signal[static_cast<std::size_t>(n)]
-            = DoublePair{burst * std::sin(n * 0.031), burstRight * std::sin(n * 0.017 + 1.0)};
-    }
+    Signal signal(1500);
+    for (int n = 0; n < 1500; ++n)
+        signal[n] = DoublePair{(std::fmod(n * 0.0007, 1.0) < 0.5 ? 1.2 : 0.01) * std::sin(n * 0.031),
+                               (std::fmod(n * 0.0011, 1.0) < 0.3 ? 0.9 : 0.002) * std::sin(n * 0.017 + 1.0)};
     return signal;
 }
 
-// Both channels in lockstep, or (alone) each channel by itself, left then right.
-std::vector<DoublePair> amplified(Amplifier& amplifier, std::vector<DoublePair> signal, int run, bool alone)
+// Both channels in lockstep, or each channel by itself, left then right.
+Signal amplified(Amplifier& amplifier, Signal signal, int run, bool alone)
 {
     for (int channel = 0; channel < (alone ? 2 : 1); ++channel)
-        for (std::size_t start = 0; start < signal.size(); start += static_cast<std::size_t>(run)) {
-            const int count = static_cast<int>(std::min(static_cast<std::size_t>(run), signal.size() - start));
+        for (std::size_t start = 0; start < signal.size(); start += run) {
+            const int count = static_cast<int>(std::min<std::size_t>(run, signal.size() - start));
             if (!alone) {
                 amplifier.run(signal.data() + start, count, BothChannels{});
                 continue;
@@ -89,75 +74,57 @@ std::vector<DoublePair> amplified(Amplifier& amplifier, std::vector<DoublePair> 
     return signal;
 }
 
-void expectIdentical(const std::vector<DoublePair>& expected, const std::vector<DoublePair>& actual,
-                     const std::string& what)
+void expectIdentical(const Signal& expected, const Signal& actual, const char* what)
 {
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        for (int c = 0; c < 2; ++c)
-            if (!(expected[i][c] == actual[i][c])) {
-                ADD_FAILURE() << what << ": sample " << i << " channel " << c << ": " << expected[i][c] << " vs "
-                              << actual[i][c];
-                return;
-            }
+    EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(DoublePair)), 0) << what;
 }
 
-// Each wide build, one channel and both, against the plain build's channels alone.
-void expectBuildMatchesPlain(platform::VectorLevel level)
+// A wide build, one channel and both, against the plain build's channels alone.
+void expectBuildMatchesPlain(VectorLevel level)
 {
-    const std::vector<DoublePair> signal = stereoSignal(1500);
-    for (const Setting& s : everySetting()) {
-        auto plain = amplifierFor(s, platform::VectorLevel::Sse2);
-        const auto expected = amplified(*plain, signal, Amplifier::kMaxRun, true);
-        for (bool alone : {false, true}) {
-            auto wide = amplifierFor(s, level);
-            ASSERT_EQ(wide->vectorLevel(), level);
-            expectIdentical(expected, amplified(*wide, signal, Amplifier::kMaxRun, alone),
-                            s.name() + (alone ? " alone" : " lockstep"));
-        }
-    }
+    forEverySetting([level](auto amplifierAt) {
+        const Signal expected = amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, true);
+        expectIdentical(expected, amplified(*amplifierAt(level), stereoSignal(), Amplifier::kMaxRun, false), "both");
+        expectIdentical(expected, amplified(*amplifierAt(level), stereoSignal(), Amplifier::kMaxRun, true), "alone");
+    });
 }
 
-const char* unavailable(platform::VectorLevel level)
+const char* unavailable(VectorLevel level)
 {
     if (!Amplifier::kWideBuilds)
         return "this build has no wide runners (BRIMTONE_WIDE_BUILDS off)";
-    if (Amplifier::widestVectorLevel() < level)
-        return "this processor lacks the instruction set";
-    return nullptr;
+    return Amplifier::widestVectorLevel() < level ? "this processor lacks the instruction set" : nullptr;
 }
 
 } // namespace
 
 TEST(AmplifierRuns, LockstepAndRunLengthsMatchThePlainOneChannelRunner)
 {
-    const std::vector<DoublePair> signal = stereoSignal(1500);
-    for (const Setting& s : everySetting()) {
-        auto alone = amplifierFor(s, platform::VectorLevel::Sse2);
-        const auto expected = amplified(*alone, signal, Amplifier::kMaxRun, true);
-        auto lockstep = amplifierFor(s, platform::VectorLevel::Sse2);
-        expectIdentical(expected, amplified(*lockstep, signal, Amplifier::kMaxRun, false), s.name() + " lockstep");
-        auto single = amplifierFor(s, platform::VectorLevel::Sse2);
-        expectIdentical(expected, amplified(*single, signal, 1, false), s.name() + " runs of 1");
-    }
+    forEverySetting([](auto amplifierAt) {
+        const Signal expected = amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, true);
+        expectIdentical(expected, amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, false),
+                        "both channels in lockstep");
+        expectIdentical(expected, amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), 1, false), "runs of 1");
+    });
 }
 
 TEST(AmplifierRuns, Avx2BuildMatchesThePlainBuild)
 {
-    if (const char* why = unavailable(platform::VectorLevel::Avx2))
+    if (const char* why = unavailable(VectorLevel::Avx2))
         GTEST_SKIP() << why;
-    expectBuildMatchesPlain(platform::VectorLevel::Avx2);
+    expectBuildMatchesPlain(VectorLevel::Avx2);
 }
 
 TEST(AmplifierRuns, Avx512BuildMatchesThePlainBuild)
 {
-    if (const char* why = unavailable(platform::VectorLevel::Avx512))
+    if (const char* why = unavailable(VectorLevel::Avx512))
         GTEST_SKIP() << why;
-    expectBuildMatchesPlain(platform::VectorLevel::Avx512);
+    expectBuildMatchesPlain(VectorLevel::Avx512);
 }
 
 TEST(AmplifierRuns, VectorLevelNeverExceedsTheProcessor)
 {
     Amplifier amplifier;
-    amplifier.setVectorLevel(platform::VectorLevel::Avx512);
+    amplifier.setVectorLevel(VectorLevel::Avx512);
     EXPECT_EQ(amplifier.vectorLevel(), Amplifier::widestVectorLevel());
 }
