@@ -42,11 +42,11 @@ public:
 
 std::unique_ptr<PluginEffect> makeEffect() { return std::make_unique<PluginEffect>(host); }
 
-// "Hi-Gain Lead" with reverb and cabinet off.
-std::unique_ptr<PluginEffect> leadEffect()
+// A factory program with reverb and cabinet off.
+std::unique_ptr<PluginEffect> programEffect(int program)
 {
     auto effect = makeEffect();
-    effect->setProgram(12);
+    effect->setProgram(program);
     effect->setParameter(RevMode, 0.0f);
     effect->setParameter(SpkSim, 0.0f);
     Block(64).run(*effect);
@@ -91,20 +91,21 @@ TEST(PluginEffectDriver, SampleRateBoundsAreExclusive)
 TEST(PluginEffectDriver, EveryEditReachesTheEngineAndRecomputesWhatDependsOnIt)
 {
     Block block(96);
-    for (int index = 0; index < kNumParams; ++index) {
-        auto edited = leadEffect();
-        auto recomputed = leadEffect();
+    for (int index = 0; index < 2 * kNumParams; ++index) {
+        const int program = index < kNumParams ? 12 : 1; // "Hi-Gain Lead", "Clean 2000"
+        auto edited = programEffect(program);
+        auto recomputed = programEffect(program);
         unsigned char before[sizeof(EngineSettings)];
         std::memcpy(before, &edited->engine().settings(), sizeof before);
         const int oversampling = edited->engine().oversampling(), stereoMode = edited->stereoMode();
-        const float value = edited->getParameter(index) < 0.5f ? 0.8f : 0.2f;
+        const float value = edited->getParameter(index % kNumParams) < 0.5f ? 0.8f : 0.2f;
         for (PluginEffect* effect : {edited.get(), recomputed.get()}) {
-            effect->setParameter(index, value);
+            effect->setParameter(index % kNumParams, value);
             block.run(*effect, 0);
         }
         EXPECT_TRUE(std::memcmp(before, &edited->engine().settings(), sizeof before) != 0
                     || oversampling != edited->engine().oversampling() || stereoMode != edited->stereoMode())
-            << "parameter " << index << " did not arrive";
+            << "parameter " << index % kNumParams << " of program " << program << " did not arrive";
         recomputed->engine().markUpdates(UpdateGroup::All & ~UpdateGroup::Rate);
         recomputed->engine().applyUpdates();
         block.run(*edited);
@@ -115,7 +116,7 @@ TEST(PluginEffectDriver, EveryEditReachesTheEngineAndRecomputesWhatDependsOnIt)
             peak = std::max(peak, std::fabs(block.outLeft[i]));
             difference = std::max(difference, std::fabs(block.outLeft[i] - editedOut[i]));
         }
-        EXPECT_LE(difference, 1e-4f * peak + 1e-9f) << "parameter " << index;
+        EXPECT_LE(difference, 1e-4f * peak + 1e-9f) << "parameter " << index % kNumParams << " of program " << program;
     }
 }
 
