@@ -16,7 +16,6 @@
 #include "fx/HallReverb.h"
 #include "fx/SpeakerCabinet.h"
 #include "fx/SpringReverb.h"
-#include "platform/ProcessorFeatures.h"
 #include "platform/Sync.h"
 
 #include <atomic>

@@ -5,7 +5,6 @@
 #include "shell/PluginIdentity.h"
 #include "vst/Vst2.h"
 
-#include <array>
 #include <cstdio>
 
 namespace brimtone {

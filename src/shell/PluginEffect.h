@@ -49,7 +49,6 @@ public:
     int stereoMode() const { return stereoMode_; }
 
 private:
-
     template <typename Sample>
     void processBlock(Sample** inputs, Sample** outputs, std::int32_t sampleFrames);
     void takeParameterChanges();
