@@ -22,13 +22,13 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr
     return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
-class Block {
-public:
+// Different left and right inputs, so a channel mix-up shows.
+struct Block {
     explicit Block(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
     {
         for (int i = 0; i < frames; ++i) {
-            left[i] = 0.3f * static_cast<float>(std::sin(i * 0.05));
-            right[i] = 0.2f * static_cast<float>(std::sin(i * 0.03));
+            left[i] = 0.3f * std::sin(i * 0.05f);
+            right[i] = 0.2f * std::sin(i * 0.03f);
         }
     }
     void run(PluginEffect& effect, int frames = -1)
