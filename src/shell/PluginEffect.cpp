@@ -203,57 +203,18 @@ void PluginEffect::takeParameterChanges()
         applyChanges(mask, values, rate);
 }
 
-// The setters run in a fixed order; then every marked coefficient group is
+// The setters run in the table's order; then every marked coefficient group is
 // recomputed once, after all of them.
 void PluginEffect::applyChanges(std::uint32_t mask, const float (&values)[kNumParams], float rate)
 {
-    auto changed = [mask](int index) { return (mask & (1u << index)) != 0; };
-    AmpEngine& e = engine_;
     if (mask & kSampleRateBit)
-        e.setRate(rate);
-    if (changed(Enable))
-        e.setEnabled(switchOn(values[Enable]));
-    if (changed(Bright))
-        e.setBright(switchOn(values[Bright]));
-    if (changed(Limiter))
-        e.setLimiter(switchOn(values[Limiter]));
-    if (changed(Oversmpl))
-        e.setOversampling(values[Oversmpl]);
-    if (changed(Channel))
-        e.setChannel(values[Channel]);
-    if (changed(SpkSim))
-        e.setSpeaker(values[SpkSim]);
-    if (changed(TubeMode))
-        e.setTubeMode(values[TubeMode]);
-    if (changed(Gain))
-        e.setGain(values[Gain]);
-    if (changed(Level))
-        e.setLevel(values[Level]);
-    if (changed(Low))
-        e.setLow(values[Low]);
-    if (changed(Mid))
-        e.setMid(values[Mid]);
-    if (changed(High))
-        e.setHigh(values[High]);
-    if (changed(Shape))
-        e.setShape(values[Shape]);
-    if (changed(AmpMode))
-        e.setAmpMode(values[AmpMode]);
-    if (changed(Reverb))
-        e.setReverb(values[Reverb]);
-    if (changed(RevMode))
-        e.setReverbMode(values[RevMode]);
-    if (changed(Ambience))
-        e.setAmbience(values[Ambience]);
-    if (changed(Input))
-        e.setInputGain(values[Input]);
-    if (changed(Master))
-        e.setMaster(values[Master]);
-    if (changed(Stereo))
-        stereoMode_ = switchOn(values[Stereo]) ? 2 : 1;
-
-    if (e.updateMask() != 0)
-        e.applyUpdates();
+        engine_.setRate(rate);
+    ParameterTargets targets{engine_, stereoMode_};
+    for (const Parameter& p : parameterTable)
+        if ((mask & (1u << p.id)) != 0 && p.apply(targets, values[p.id]))
+            engine_.markUpdates(p.updateGroups);
+    if (engine_.updateMask() != 0)
+        engine_.applyUpdates();
 }
 
 template <typename Sample>

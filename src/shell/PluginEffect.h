@@ -49,8 +49,6 @@ public:
     int stereoMode() const { return stereoMode_; }
 
 private:
-    friend struct PluginEffectProbe; // tests hold paramLock from another thread
-
     template <typename Sample>
     void processBlock(Sample** inputs, Sample** outputs, std::int32_t sampleFrames);
     void takeParameterChanges();

@@ -1,174 +1,130 @@
-// The amplifier's builds and runs give identical results: each channel run alone, both in
-// lockstep, and the wide instruction-set builds of either give bit for bit what the plain
-// build gives; running the host samples one at a time or in runs of kMaxRun changes
-// nothing. For every channel path, flavour, tube mode and oversampling setting.
+// The amplifier's builds and runs give identical results: both channels in lockstep give
+// bit for bit what each gives alone, the wide instruction-set builds what the plain build
+// gives, and runs of one host sample what runs of kMaxRun give. For every channel path,
+// flavour, tube mode and oversampling setting.
 
-#include "engine/AmpEngine.h"
+#include "engine/Amplifier.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
-namespace brimtone {
-
-// The amplifier alone (oversampling, chain, decimation), without the dither the process
-// calls add from seeds shared by every instance: both channels in lockstep, or one.
-struct AmpEngineProbe {
-    static void amplify(AmpEngine& engine, DoublePair* values, int count)
-    {
-        engine.amplify(values, count, BothChannels{});
-    }
-    static void amplify(AmpEngine& engine, double* values, int count, int channel)
-    {
-        engine.amplify(values, count, OneChannel{channel});
-    }
-};
+using namespace brimtone;
 
 namespace {
 
-struct Setting {
-    double channel;      // Clean, Drive, Lead as the setter takes them
-    double ampMode;      // 1994, 2000, 2002
-    double tubeMode;     // off, Pre-EQ, Post-EQ
-    double oversampling; // 1x, 4x, 16x
+using Signal = std::vector<DoublePair>;
+using platform::VectorLevel;
 
-    std::string name() const
-    {
-        return "channel " + std::to_string(channel) + " mode " + std::to_string(ampMode) + " tube "
-               + std::to_string(tubeMode) + " oversampling " + std::to_string(oversampling);
-    }
-};
-
-std::unique_ptr<AmpEngine> engineFor(const Setting& s, platform::VectorLevel level)
+// Clean, Drive and Lead in every flavour, tube mode and oversampling, one after another.
+template <class Check>
+void forEverySetting(Check check)
 {
-    auto engine = std::make_unique<AmpEngine>();
-    engine->setRate(48000.0);
-    engine->setChannel(s.channel);
-    engine->setAmpMode(s.ampMode);
-    engine->setTubeMode(s.tubeMode);
-    engine->setOversampling(s.oversampling);
-    engine->setGain(0.9);
-    engine->setLevel(0.7);
-    engine->setInputGain(0.8);
-    engine->applyUpdates();
-    engine->setVectorLevel(level);
-    return engine;
+    EngineSettings s;
+    s.gain = 0.9;
+    s.level = 0.7;
+    for (int setting = 0; setting < 81; ++setting) {
+        s.channel = static_cast<AmpChannel>(1 + setting / 27);
+        s.ampMode = static_cast<AmpFlavor>(setting / 9 % 3);
+        s.tubeMode = static_cast<TubePlacement>(setting / 3 % 3);
+        const int oversampling = setting % 3;
+        SCOPED_TRACE("setting " + std::to_string(setting));
+        check([=](VectorLevel level) {
+            auto amplifier = std::make_unique<Amplifier>();
+            amplifier->setOversampling(oversampling);
+            amplifier->select(s);
+            amplifier->setVectorLevel(level);
+            amplifier->updateCoefficients(UpdateGroup::All, s, 1.0 / 48000.0);
+            return amplifier;
+        });
+    }
 }
 
 // Different signals per channel, with loud bursts (saturation, table ends) and quiet
 // stretches, so the two lanes often take different branches.
-std::vector<DoublePair> stereoSignal(int samples)
+Signal stereoSignal()
 {
-    std::vector<DoublePair> signal(static_cast<std::size_t>(samples));
-    for (int n = 0; n < samples; ++n) {
-        const double burst = std::fmod(n * 0.0007, 1.0) < 0.5 ? 1.2 : 0.01;
-        const double burstRight = std::fmod(n * 0.0011, 1.0) < 0.3 ? 0.9 : 0.002;
-        signal[static_cast<std::size_t>(n)]
-            = DoublePair{burst * std::sin(n * 0.031), burstRight * std::sin(n * 0.017 + 1.0)};
-    }
+    Signal signal(1500);
+    for (int n = 0; n < 1500; ++n)
+        signal[n] = DoublePair{(std::fmod(n * 0.0007, 1.0) < 0.5 ? 1.2 : 0.01) * std::sin(n * 0.031),
+                               (std::fmod(n * 0.0011, 1.0) < 0.3 ? 0.9 : 0.002) * std::sin(n * 0.017 + 1.0)};
     return signal;
 }
 
-std::vector<DoublePair> amplified(AmpEngine& engine, std::vector<DoublePair> signal, int run)
+// Both channels in lockstep, or each channel by itself, left then right.
+Signal amplified(Amplifier& amplifier, Signal signal, int run, bool alone)
 {
-    for (std::size_t start = 0; start < signal.size(); start += static_cast<std::size_t>(run)) {
-        const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), signal.size() - start));
-        AmpEngineProbe::amplify(engine, signal.data() + start, count);
-    }
-    return signal;
-}
-
-// Each channel of the signal run alone through the one-channel runner: left, then right.
-std::vector<DoublePair> amplifiedAlone(AmpEngine& engine, const std::vector<DoublePair>& signal, int run)
-{
-    std::vector<DoublePair> out = signal;
-    for (int channel = 0; channel < 2; ++channel) {
-        std::vector<double> lane(signal.size());
-        for (std::size_t i = 0; i < signal.size(); ++i)
-            lane[i] = signal[i][channel];
-        for (std::size_t start = 0; start < lane.size(); start += static_cast<std::size_t>(run)) {
-            const int count
-                = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), lane.size() - start));
-            AmpEngineProbe::amplify(engine, lane.data() + start, count, channel);
-        }
-        for (std::size_t i = 0; i < signal.size(); ++i)
-            out[i][channel] = lane[i];
-    }
-    return out;
-}
-
-void expectIdentical(const std::vector<DoublePair>& expected, const std::vector<DoublePair>& actual,
-                     const std::string& what)
-{
-    int mismatches = 0;
-    for (std::size_t i = 0; i < expected.size() && mismatches < 3; ++i)
-        for (int c = 0; c < 2; ++c)
-            if (!(expected[i][c] == actual[i][c])) {
-                ADD_FAILURE() << what << ": sample " << i << " channel " << c << ": " << expected[i][c] << " vs "
-                              << actual[i][c];
-                ++mismatches;
-            }
-}
-
-std::vector<Setting> everySetting()
-{
-    std::vector<Setting> settings;
-    for (double channel : {0.3, 0.6, 1.0})
-        for (double ampMode : {0.0, 0.5, 1.0})
-            for (double tube : {0.0, 0.5, 1.0})
-                for (double os : {0.0, 0.5, 1.0})
-                    settings.push_back({channel, ampMode, tube, os});
-    return settings;
-}
-
-// The plain build's channels run alone are the reference: the lockstep runner and every
-// wide build, one channel or both, give the same bits.
-TEST(AmplifierRuns, EveryBuildMatchesThePlainOneChannelRunnerBitForBit)
-{
-    const platform::VectorLevel widest = AmpEngine::widestVectorLevel();
-    const std::vector<DoublePair> signal = stereoSignal(1500);
-    for (const Setting& s : everySetting()) {
-        auto plain = engineFor(s, platform::VectorLevel::Sse2);
-        ASSERT_EQ(plain->vectorLevel(), platform::VectorLevel::Sse2);
-        const std::vector<DoublePair> expected = amplifiedAlone(*plain, signal, AmpEngine::kMaxRun);
-        for (platform::VectorLevel level :
-             {platform::VectorLevel::Sse2, platform::VectorLevel::Avx2, platform::VectorLevel::Avx512}) {
-            if (level > widest)
+    for (int channel = 0; channel < (alone ? 2 : 1); ++channel)
+        for (std::size_t start = 0; start < signal.size(); start += run) {
+            const int count = static_cast<int>(std::min<std::size_t>(run, signal.size() - start));
+            if (!alone) {
+                amplifier.run(signal.data() + start, count, BothChannels{});
                 continue;
-            const std::string build = s.name() + " level " + std::to_string(static_cast<int>(level));
-            auto lockstep = engineFor(s, level);
-            ASSERT_EQ(lockstep->vectorLevel(), level);
-            expectIdentical(expected, amplified(*lockstep, signal, AmpEngine::kMaxRun), build + " lockstep");
-            if (level != platform::VectorLevel::Sse2) {
-                auto alone = engineFor(s, level);
-                expectIdentical(expected, amplifiedAlone(*alone, signal, AmpEngine::kMaxRun), build + " alone");
             }
+            double lane[Amplifier::kMaxRun];
+            for (int i = 0; i < count; ++i)
+                lane[i] = signal[start + i][channel];
+            amplifier.run(lane, count, OneChannel{channel});
+            for (int i = 0; i < count; ++i)
+                signal[start + i][channel] = lane[i];
         }
-    }
+    return signal;
 }
 
-TEST(AmplifierRuns, RunLengthChangesNothing)
+void expectIdentical(const Signal& expected, const Signal& actual, const char* what)
 {
-    const std::vector<DoublePair> signal = stereoSignal(700);
-    for (const Setting& s : everySetting()) {
-        auto single = engineFor(s, AmpEngine::widestVectorLevel());
-        auto runs = engineFor(s, AmpEngine::widestVectorLevel());
-        expectIdentical(amplified(*single, signal, 1), amplified(*runs, signal, AmpEngine::kMaxRun),
-                        s.name() + " runs of 1 against runs of " + std::to_string(AmpEngine::kMaxRun));
-    }
+    EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(DoublePair)), 0) << what;
+}
+
+// A wide build, one channel and both, against the plain build's channels alone.
+void expectBuildMatchesPlain(VectorLevel level)
+{
+    forEverySetting([level](auto amplifierAt) {
+        const Signal expected = amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, true);
+        expectIdentical(expected, amplified(*amplifierAt(level), stereoSignal(), Amplifier::kMaxRun, false), "both");
+        expectIdentical(expected, amplified(*amplifierAt(level), stereoSignal(), Amplifier::kMaxRun, true), "alone");
+    });
+}
+
+const char* unavailable(VectorLevel level)
+{
+    if (!Amplifier::kWideBuilds)
+        return "this build has no wide runners (BRIMTONE_WIDE_BUILDS off)";
+    return Amplifier::widestVectorLevel() < level ? "this processor lacks the instruction set" : nullptr;
+}
+
+} // namespace
+
+TEST(AmplifierRuns, LockstepAndRunLengthsMatchThePlainOneChannelRunner)
+{
+    forEverySetting([](auto amplifierAt) {
+        const Signal expected = amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, true);
+        expectIdentical(expected, amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), Amplifier::kMaxRun, false),
+                        "both channels in lockstep");
+        expectIdentical(expected, amplified(*amplifierAt(VectorLevel::Sse2), stereoSignal(), 1, false), "runs of 1");
+    });
+}
+
+TEST(AmplifierRuns, Avx2BuildMatchesThePlainBuild)
+{
+    if (const char* why = unavailable(VectorLevel::Avx2))
+        GTEST_SKIP() << why;
+    expectBuildMatchesPlain(VectorLevel::Avx2);
+}
+
+TEST(AmplifierRuns, Avx512BuildMatchesThePlainBuild)
+{
+    if (const char* why = unavailable(VectorLevel::Avx512))
+        GTEST_SKIP() << why;
+    expectBuildMatchesPlain(VectorLevel::Avx512);
 }
 
 TEST(AmplifierRuns, VectorLevelNeverExceedsTheProcessor)
 {
-    AmpEngine engine;
-    engine.setVectorLevel(platform::VectorLevel::Avx512);
-    EXPECT_EQ(engine.vectorLevel(), AmpEngine::widestVectorLevel());
-    engine.setVectorLevel(platform::VectorLevel::Sse2);
-    EXPECT_EQ(engine.vectorLevel(), platform::VectorLevel::Sse2);
+    Amplifier amplifier;
+    amplifier.setVectorLevel(VectorLevel::Avx512);
+    EXPECT_EQ(amplifier.vectorLevel(), Amplifier::widestVectorLevel());
 }
-
-} // namespace
-} // namespace brimtone

@@ -1,14 +1,12 @@
 // The display hand-off as the editor sees it: the response snapshot is
-// refreshed once per change, the reader takes the locks in the one allowed
-// order, and a busy reader never makes the audio thread wait.
+// refreshed once per change and follows the channel; traces and meters come
+// from the audio.
 
 #include "shell/DisplayReader.h"
 #include "shell/PluginEffect.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -23,18 +21,18 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr
 }
 
 struct Audio {
-    explicit Audio(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
+    explicit Audio(int frames) : in(frames), out(frames)
     {
         for (int i = 0; i < frames; ++i)
-            left[i] = right[i] = 0.2f * static_cast<float>(std::sin(i * 0.07));
+            in[i] = 0.2f * static_cast<float>(std::sin(i * 0.07));
     }
     void process(PluginEffect& effect)
     {
-        float* ins[2] = {left.data(), right.data()};
-        float* outs[2] = {outLeft.data(), outRight.data()};
-        effect.processReplacing(ins, outs, static_cast<std::int32_t>(left.size()));
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {out.data(), out.data()};
+        effect.processReplacing(ins, outs, static_cast<std::int32_t>(in.size()));
     }
-    std::vector<float> left, right, outLeft, outRight;
+    std::vector<float> in, out;
 };
 
 } // namespace
@@ -89,8 +87,6 @@ TEST(ResponseSnapshot, CurveFollowsTheChannel)
     const auto bassy = reader.responseDb();
     // More bass, less treble: the low end rises against the top end.
     EXPECT_GT(bassy[20] - bassy[160], clean[20] - clean[160] + 3.0f);
-    for (float db : bassy)
-        EXPECT_TRUE(std::isfinite(db));
 }
 
 TEST(DisplayReader, TracesAndMetersComeFromTheAudio)
@@ -104,52 +100,8 @@ TEST(DisplayReader, TracesAndMetersComeFromTheAudio)
     for (const auto& point : reader.trace(0))
         moving += point.in != 0.0 && point.out != point.in;
     EXPECT_GT(moving, 400) << "program 0 runs the tube stage after the channel";
-    EXPECT_GT(reader.meters().inPeak[0], 0.1);
-    EXPECT_GT(reader.meters().outPeak[1], 0.0);
-}
-
-// A reader in a tight loop holding the display locks in turn, while the audio
-// thread processes: the audio thread only tries these locks, so it never
-// waits. The longest block with and without the reader is recorded.
-TEST(DisplayReader, BusyReaderNeverBlocksTheAudioThread)
-{
-    auto effect = std::make_unique<PluginEffect>(host);
-    Audio audio(256);
-    auto longestBlock = [&](int blocks) {
-        std::chrono::nanoseconds longest{0};
-        for (int b = 0; b < blocks; ++b) {
-            if (b % 50 == 0)
-                effect->setParameter(Low, static_cast<float>(b % 100) / 100.0f);
-            const auto start = std::chrono::steady_clock::now();
-            audio.process(*effect);
-            longest = std::max(longest, std::chrono::steady_clock::now() - start);
-        }
-        return longest;
-    };
-    const auto alone = longestBlock(200);
-
-    std::atomic<bool> running{true};
-    std::atomic<long> frames{0};
-    std::thread editor([&] {
-        DisplayReader reader(*effect);
-        const DisplayReader::View views[] = {DisplayReader::View::DynamicBias, DisplayReader::View::TonestackResponse,
-                                             DisplayReader::View::TubeSaturation};
-        while (running) {
-            reader.readFrame(views[frames % 3]);
-            ++frames;
-        }
-    });
-    const auto withReader = longestBlock(200);
-    running = false;
-    editor.join();
-
-    EXPECT_GT(frames.load(), 10);
-    for (float x : audio.outLeft)
-        EXPECT_TRUE(std::isfinite(x));
-    RecordProperty("longest_block_alone_us", static_cast<int>(alone.count() / 1000));
-    RecordProperty("longest_block_with_reader_us", static_cast<int>(withReader.count() / 1000));
-    std::printf("longest 256-sample block: %.0f us alone, %.0f us with a busy reader (%ld frames read)\n",
-                alone.count() / 1e3, withReader.count() / 1e3, frames.load());
+    EXPECT_NE(reader.meters().powerBias, 0.0);
+    EXPECT_GT(reader.meters().inPeak[1], 0.1);
 }
 
 } // namespace brimtone
