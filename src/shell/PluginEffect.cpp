@@ -90,8 +90,15 @@ void PluginEffect::getParameterDisplay(std::int32_t index, char* text)
 
 // ---- programs ----------------------------------------------------------------
 
+std::int32_t PluginEffect::getProgram()
+{
+    platform::ScopedLock hold(programLock_);
+    return curProgram;
+}
+
 void PluginEffect::setProgram(std::int32_t program)
 {
+    platform::ScopedLock hold(programLock_);
     if (static_cast<std::uint32_t>(program) >= kNumPrograms || program == curProgram)
         return;
     for (int i = 0; i < kNumParams; ++i)
@@ -103,14 +110,18 @@ void PluginEffect::setProgram(std::int32_t program)
 
 void PluginEffect::setProgramName(const char* name)
 {
-    if (name != nullptr)
-        copyBounded(programs_[curProgram].name, name, vst::kVstMaxProgNameLen);
+    if (name == nullptr)
+        return;
+    platform::ScopedLock hold(programLock_);
+    copyBounded(programs_[curProgram].name, name, vst::kVstMaxProgNameLen);
 }
 
 void PluginEffect::getProgramName(char* name)
 {
-    if (name != nullptr)
-        copyBounded(name, programs_[curProgram].name, vst::kVstMaxProgNameLen);
+    if (name == nullptr)
+        return;
+    platform::ScopedLock hold(programLock_);
+    copyBounded(name, programs_[curProgram].name, vst::kVstMaxProgNameLen);
 }
 
 // ---- identity -----------------------------------------------------------------

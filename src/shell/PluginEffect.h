@@ -28,6 +28,7 @@ public:
     void processDoubleReplacing(double** inputs, double** outputs, std::int32_t sampleFrames) override;
     void setParameter(std::int32_t index, float value) override;
     float getParameter(std::int32_t index) override;
+    std::int32_t getProgram() override;
     void setProgram(std::int32_t program) override;
     void setProgramName(const char* name) override;
     void getProgramName(char* name) override;
@@ -60,6 +61,9 @@ private:
     int stereoMode_ = 1; // audio thread
     std::atomic<std::int32_t> busChannels_{2};
     platform::CriticalSection paramLock_; // guards paramValues_, dirtyMask_ and sampleRate
+    // Guards curProgram and programs_ against host and editor threads calling at
+    // once; never taken on the audio thread. Taken before paramLock_, never after.
+    platform::CriticalSection programLock_;
     float paramValues_[kNumParams] = {};
     std::uint32_t dirtyMask_ = 0;
     std::atomic<bool> analysisReady_{false};
