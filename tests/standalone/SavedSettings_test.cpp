@@ -41,7 +41,10 @@ protected:
         std::filesystem::remove_all(folder);
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "brimtone_saved_settings_test";
+    // One folder per test: CTest runs the tests of this program side by side.
+    const std::filesystem::path folder
+        = std::filesystem::temp_directory_path()
+          / ("brimtone_saved_settings_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     const std::string path = (folder / "config" / "brimtone" / "standalone.fxp").string();
 };
 
