@@ -7,7 +7,7 @@ DEMO_PROGRAM ?= 0
 
 PACKAGES := cmake make g++ pkg-config libgtest-dev libbenchmark-dev libsndfile1-dev libstb-dev \
             g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth libfftw3-dev \
-            portaudio19-dev libx11-dev libxcb1-dev libxtst-dev jackd2 xdotool python3-cairo fonts-dejavu-core libcurl4 \
+            portaudio19-dev libjack-jackd2-dev libx11-dev libxcb1-dev libxtst-dev jackd2 xdotool python3-cairo fonts-dejavu-core libcurl4 \
             python3-numpy python3-scipy
 DEMO_PACKAGES := cmake make g++ pkg-config libgtest-dev libsndfile1-dev libstb-dev
 

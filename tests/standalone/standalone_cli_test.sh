@@ -2,10 +2,12 @@
 # brimtone-standalone as a player meets it: one-line errors with a non-zero exit
 # for what can be put right, and, when jackd is there, a run against a private
 # JACK server with the dummy driver: latency at start, a clean stop on SIGINT,
-# the settings kept for the next run, and the program keys in the window.
+# the settings kept for the next run, audio through the amp and back with its
+# round trip and CPU load, and the program keys in the window.
 set -u
 app=$1
 render=$2
+loop_client=${3:-}
 work=$(mktemp -d)
 jack_pid=""
 cleanup() {
@@ -52,12 +54,23 @@ if grep -q "no audio device" "$work/devices"; then
     fails "no audio device" 1 "no audio device: start a JACK server" --no-gui
 fi
 
+# A private server with the dummy driver at 48 kHz, `period` frames a cycle.
+start_jack() {
+    if [ -n "$jack_pid" ]; then
+        kill "$jack_pid" 2>/dev/null
+        wait "$jack_pid" 2>/dev/null
+    fi
+    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$1" >"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+}
+# User plus system CPU time of a process, in clock ticks.
+cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ t = $12 + $13 } END { print t + 0 }'; }
+
 if ! command -v jackd >/dev/null; then
     echo "SKIPPED: the real-time runs need jackd (Debian jackd2)"
 else
-    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 >"$work/jackd.log" 2>&1 &
-    jack_pid=$!
-    for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+    start_jack 128
 fi
 if command -v jackd >/dev/null && ! jack_lsp >/dev/null 2>&1; then
     echo "SKIPPED: the real-time runs: jackd -d dummy did not start ($(tail -1 "$work/jackd.log"))"
@@ -83,6 +96,36 @@ elif command -v jackd >/dev/null; then
     "$render" --save-preset "$work/lead.fxp" -p "Hi-Gain Lead" --set Gain=0.25 >/dev/null 2>&1
     play --no-gui --preset "$work/lead.fxp"
     check "the standalone reads render's program file" grep -q "^program 5: Hi-Gain Lead" "$work/out"
+
+    # Audio from a client of the test's own through the app and back, with each
+    # block size as the server's period: the round trip and the app's CPU load.
+    if [ -z "$loop_client" ]; then
+        echo "SKIPPED: the round trip through the app needs libjack (Debian libjack-jackd2-dev)"
+    fi
+    for block in ${loop_client:+64 256}; do
+        start_jack "$block"
+        "$app" --no-gui --program 5 --block "$block" >"$work/out" 2>&1 &
+        pid=$!
+        for _ in $(seq 50); do app_port=$(jack_lsp 2>/dev/null | grep -i -m1 portaudio) && break; sleep 0.1; done
+        ticks=$(cpu_ticks "$pid")
+        start=$(date +%s.%N)
+        "$loop_client" "${app_port%%:*}" 2 >"$work/loop" 2>&1
+        check "round trip at $block frames: the loop client's checks hold" test $? -eq 0
+        ticks=$(($(cpu_ticks "$pid") - ticks))
+        seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+        kill -INT "$pid"
+        wait "$pid"
+        check "round trip at $block frames: the app stops cleanly" test $? -eq 0
+        cat "$work/loop"
+        check "round trip at $block frames: changed by the amp" grep -q "^changed by the amp: yes" "$work/loop"
+        frames=$(sed -n 's/^round trip: \([0-9]*\) frames.*/\1/p' "$work/loop")
+        # A loop through the graph takes at least one period; two measured here
+        # (and the amp's few frames of rise); four would be a stream that buffers.
+        check "round trip at $block frames: $block to $((4 * block)) frames (got ${frames:-none})" \
+            test "${frames:-0}" -ge "$block" -a "${frames:-0}" -le $((4 * block))
+        awk -v t="$ticks" -v hz="$(getconf CLK_TCK)" -v s="$seconds" -v b="$block" \
+            'BEGIN { printf "app CPU load at %d frames: %.1f%% of one core over %.1f s\n", b, 100 * t / hz / s, s }'
+    done
 
     if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
         cat >"$work/keys.sh" <<KEYS
