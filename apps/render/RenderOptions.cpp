@@ -1,5 +1,7 @@
 #include "RenderOptions.h"
 
+#include "CommandLine.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -31,14 +33,9 @@ const char* const usageText
       "  --list             print the parameters with their display texts, and the programs\n"
       "  -h, --help         this text\n";
 
-namespace {
+using host::parseNumber;
 
-bool parseNumber(const char* text, double& value)
-{
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
+namespace {
 
 std::string* presetOption(RenderOptions& options, const char* arg)
 {

@@ -2,6 +2,7 @@
 // exported entry point, as a DAW does, and renders an audio file (or the
 // built-in guitar riff) through it.
 
+#include "CommandLine.h"
 #include "GuitarRiff.h"
 #include "PluginHost.h"
 #include "Preset.h"
@@ -25,16 +26,13 @@
 using namespace brimtone;
 using namespace brimtone::render;
 
+using host::fail;
+using host::Failure;
+
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
-
-struct Failure {
-    std::string message;
-};
-
-[[noreturn]] void fail(const std::string& message) { throw Failure{message}; }
 
 std::string lower(const std::string& text) { return host::lowerCase(text); }
 

@@ -1,5 +1,7 @@
 #include "StandaloneOptions.h"
 
+#include "CommandLine.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -29,14 +31,9 @@ const char* const usageText
       "  --list-devices     print the audio devices and exit\n"
       "  -h, --help         this text\n";
 
-namespace {
+using host::parseNumber;
 
-bool parseNumber(const char* text, double& value)
-{
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
+namespace {
 
 // The options that take a text as it is.
 std::string* textOption(StandaloneOptions& options, const char* arg)

@@ -3,6 +3,7 @@
 // audio input through it in real time and keeps the settings between runs.
 
 #include "AudioStream.h"
+#include "CommandLine.h"
 #include "PluginHost.h"
 #include "SavedSettings.h"
 #include "StandaloneOptions.h"
@@ -20,15 +21,13 @@
 using namespace brimtone;
 using namespace brimtone::standalone;
 
+using host::fail;
+using host::Failure;
+
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
-
-struct Failure {
-    std::string message;
-};
-[[noreturn]] void fail(const std::string& message) { throw Failure{message}; }
 
 void notice(const std::string& text) { std::fprintf(stderr, "brimtone-standalone: %s\n", text.c_str()); }
 

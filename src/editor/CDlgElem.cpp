@@ -26,6 +26,16 @@ void CDlgElem::destroy()
     releasePictures();
 }
 
+Image CDlgElem::placeOver(const ControlContext& context, const Image* image, int x, int y, int frames,
+                          const char* location)
+{
+    const int w = image ? image->width() : 0;
+    const int h = image ? image->height() / frames : 0;
+    if (!place(x, y, w, h, location))
+        return {};
+    return ComposeOverBackground(context.background, image, x, y, w, h, frames, 255);
+}
+
 bool CDlgElem::place(int x, int y, int width, int height, const char* location)
 {
     x_ = x;

@@ -96,6 +96,9 @@ protected:
     // Sets the position and the size found by loading; a size below 1 × 1 reports
     // (className, location) and leaves the control without a view. Returns hasView().
     bool place(int x, int y, int width, int height, const char* location);
+    // Places the control with the size of one of the `frames` frames of `image` (no
+    // image: no view) and returns that strip composed over the panel (empty without a view).
+    Image placeOver(const ControlContext& context, const Image* image, int x, int y, int frames, const char* location);
 
     // `canvas` has its origin at the control's top-left corner and clips to its rectangle.
     virtual void onPaint(const Canvas& canvas) = 0;

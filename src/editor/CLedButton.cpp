@@ -22,11 +22,7 @@ void CLedButton::create(const ControlContext& context, int x, int y, int imageId
         pressNext_ = {3, 2, 2, 3};
         releaseNext_ = {0, 1, 0, 1};
     }
-    auto image = context.images.image(imageId);
-    int w = image ? image->width() : 0;
-    int h = image ? image->height() / states_ : 0;
-    if (place(x, y, w, h, "CLedButton::LoadBitmaps"))
-        strip_ = ComposeOverBackground(context.background, image.get(), x, y, w, h, states_, 255);
+    strip_ = placeOver(context, context.images.image(imageId).get(), x, y, states_, "CLedButton::LoadBitmaps");
 }
 
 void CLedButton::setState(int v)

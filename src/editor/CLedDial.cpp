@@ -52,12 +52,11 @@ void CLedDial::create(const ControlContext& context, int x, int y, int unlitImag
         ring.outerSquared = s.outerRadius * s.outerRadius;
         ring.table = DialSectorTable(s.steps, s.startAngle, s.endAngle);
     }
-    auto unlitImage = context.images.image(unlitImageId);
-    int w = unlitImage ? unlitImage->width() : 0;
-    int h = unlitImage ? unlitImage->height() : 0;
-    if (!place(x, y, w, h, "CLedDial::LoadBitmaps"))
+    unlit_ = placeOver(context, context.images.image(unlitImageId).get(), x, y, 1, "CLedDial::LoadBitmaps");
+    if (!hasView())
         return;
-    unlit_ = ComposeOverBackground(context.background, unlitImage.get(), x, y, w, h, 1, 255);
+    const int w = width();
+    const int h = height();
     // Ring 0 always has a lit picture (the bare patch if its image is missing); ring 1
     // only when it names an image.
     for (int r = 0; r < 2; ++r) {

@@ -23,12 +23,11 @@ void CScopeXY::create(const ControlContext& context, int imageId, int x, int y, 
     plotHeight_ = plotHeight;
     scale_ = scale;
     persistence_ = persistence & 0xFF;
-    auto image = context.images.image(imageId);
-    int w = image ? image->width() : 0;
-    int h = image ? image->height() : 0;
-    if (!place(x, y, w, h, "CScopeXY::LoadBitmaps"))
+    shown_ = placeOver(context, context.images.image(imageId).get(), x, y, 1, "CScopeXY::LoadBitmaps");
+    if (!hasView())
         return;
-    shown_ = ComposeOverBackground(context.background, image.get(), x, y, w, h, 1, 255);
+    const int w = width();
+    const int h = height();
     face_.resize(static_cast<std::size_t>(w) * h);
     for (int row = 0; row < h; ++row)
         for (int col = 0; col < w; ++col)

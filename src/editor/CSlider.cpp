@@ -18,12 +18,9 @@ void CSlider::create(const ControlContext& context, int x, int y, int firstImage
 
 bool CSlider::loadPictures(const ControlContext& context, int firstImageId, int secondImageId, int x, int y)
 {
-    auto track = context.images.image(firstImageId);
-    int w = track ? track->width() : 0;
-    int h = track ? track->height() : 0;
-    if (!place(x, y, w, h, "CSlider::LoadBitmaps"))
+    first_ = placeOver(context, context.images.image(firstImageId).get(), x, y, 1, "CSlider::LoadBitmaps");
+    if (!hasView())
         return false;
-    first_ = ComposeOverBackground(context.background, track.get(), x, y, w, h, 1, 255);
     if (auto thumb = context.images.image(secondImageId))
         second_ = *thumb;
     return true;
@@ -139,13 +136,11 @@ void CSlider::onMouse(const MouseEvent& event, MouseCapture& capture)
 
 bool CMeter::loadPictures(const ControlContext& context, int firstImageId, int secondImageId, int x, int y)
 {
-    auto unlit = context.images.image(firstImageId);
-    int w = unlit ? unlit->width() : 0;
-    int h = unlit ? unlit->height() : 0;
-    if (!place(x, y, w, h, "CMeter::LoadBitmaps"))
+    first_ = placeOver(context, context.images.image(firstImageId).get(), x, y, 1, "CMeter::LoadBitmaps");
+    if (!hasView())
         return false;
-    first_ = ComposeOverBackground(context.background, unlit.get(), x, y, w, h, 1, 255);
-    second_ = ComposeOverBackground(context.background, context.images.image(secondImageId).get(), x, y, w, h, 1, 255);
+    second_ = ComposeOverBackground(context.background, context.images.image(secondImageId).get(), x, y, width(),
+                                    height(), 1, 255);
     return true;
 }
 

@@ -473,9 +473,10 @@ void QIVEditor::answered(bool yes)
 
 void QIVEditor::onTimer()
 {
-    if (images_)
-        takeUpdateResult();
-    if (aboutShown_ || !images_)
+    if (!images_)
+        return;
+    takeUpdateResult();
+    if (aboutShown_)
         return;
     drawDisplay();
     mirrorParameters();

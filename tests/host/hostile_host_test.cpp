@@ -5,6 +5,7 @@
 // their worker threads, and what the audio thread allocates and waits for.
 
 #include "AudioThreadCounters.h"
+#include "PluckedString.h"
 #include "PluginUnderTest.h"
 #include "shell/Parameters.h"
 
@@ -33,20 +34,6 @@ using namespace brimtone::host;
 namespace {
 
 const PluginModule& module() { return pluginUnderTest(); }
-
-// A plucked low E with its harmonics, at DI level, restarting every second.
-std::vector<float> guitar(double rate, double seconds)
-{
-    std::vector<float> x(static_cast<std::size_t>(rate * seconds));
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = static_cast<double>(i) / rate;
-        double v = 0.0;
-        for (int h = 1; h <= 6; ++h)
-            v += std::sin(2.0 * 3.141592653589793 * 82.41 * h * t) / h;
-        x[i] = static_cast<float>(0.15 * std::exp(-2.0 * std::fmod(t, 1.0)) * v);
-    }
-    return x;
-}
 
 // Buffers for processReplacing that the test allocates once.
 struct Block {
@@ -207,7 +194,7 @@ TEST(HostileHost, HugeAndNonFiniteInputActAsHeldAtFortyDecibels)
     ASSERT_TRUE(module().loaded());
     constexpr double rate = 48000.0;
     const std::size_t second = static_cast<std::size_t>(rate);
-    const std::vector<float> playing = guitar(rate, 2.0);
+    const std::vector<float> playing = pluckedLowE(rate, 2.0);
     const float garbageValues[] = {1e30f,
                                    std::numeric_limits<float>::quiet_NaN(),
                                    std::numeric_limits<float>::infinity(),
@@ -320,7 +307,7 @@ TEST(HostileHost, ManyInstancesOpenedRunAndClosed)
 {
     ASSERT_TRUE(module().loaded());
     Watchdog watchdog(120);
-    const std::vector<float> input = guitar(48000.0, 0.5);
+    const std::vector<float> input = pluckedLowE(48000.0, 0.5);
     for (int i = 0; i < 40; ++i) {
         Instance plugin(module(), 48000.0, 512);
         plugin.set(SpkSim, i % 2 ? 1.0f : 0.5f);

@@ -1,6 +1,7 @@
 // Every factory program through the built plug-in, at the common host rates
 // and every oversampling setting.
 
+#include "PluckedString.h"
 #include "PluginUnderTest.h"
 
 #include <gtest/gtest.h>
@@ -16,20 +17,6 @@ namespace {
 enum : int { Oversmpl = 13, SpkSim = 14, RevMode = 15 };
 
 const PluginModule& module() { return pluginUnderTest(); }
-
-// A plucked low E with its harmonics, decaying, at DI level.
-std::vector<float> pluck(double rate, double seconds)
-{
-    std::vector<float> x(static_cast<std::size_t>(rate * seconds));
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = static_cast<double>(i) / rate;
-        double v = 0.0;
-        for (int h = 1; h <= 6; ++h)
-            v += std::sin(2.0 * 3.141592653589793 * 82.41 * h * t) / h;
-        x[i] = static_cast<float>(0.15 * std::exp(-2.0 * t) * v);
-    }
-    return x;
-}
 
 struct Levels {
     double peak = 0.0;
@@ -56,7 +43,7 @@ TEST(FactoryPrograms, RenderFinitePlausibleLevelsAtEveryRateAndOversampling)
 {
     ASSERT_TRUE(module().loaded());
     for (double rate : {44100.0, 48000.0, 96000.0}) {
-        const std::vector<float> input = pluck(rate, 0.3);
+        const std::vector<float> input = pluckedLowE(rate, 0.3);
         for (int program = 0; program < 14; ++program) {
             for (float oversampling : {0.0f, 0.5f, 1.0f}) {
                 Instance plugin(module(), rate);
@@ -81,7 +68,7 @@ TEST(FactoryPrograms, RenderFinitePlausibleLevelsAtEveryRateAndOversampling)
 TEST(FactoryPrograms, IdenticalStereoInputsGiveChannelsEqualWithinTheDither)
 {
     ASSERT_TRUE(module().loaded());
-    const std::vector<float> input = pluck(48000.0, 0.3);
+    const std::vector<float> input = pluckedLowE(48000.0, 0.3);
     for (int program = 0; program < 14; ++program) {
         Instance plugin(module(), 48000.0);
         plugin.dispatch(2 /* effSetProgram */, 0, program);

@@ -1,0 +1,19 @@
+#pragma once
+// The host tests' guitar: a plucked low E with its harmonics, decaying, at DI level.
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+inline std::vector<float> pluckedLowE(double rate, double seconds)
+{
+    std::vector<float> x(static_cast<std::size_t>(rate * seconds));
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        double v = 0.0;
+        for (int h = 1; h <= 6; ++h)
+            v += std::sin(2.0 * 3.141592653589793 * 82.41 * h * t) / h;
+        x[i] = static_cast<float>(0.15 * std::exp(-2.0 * t) * v);
+    }
+    return x;
+}
