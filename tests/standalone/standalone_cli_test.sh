@@ -109,8 +109,13 @@ elif command -v jackd >/dev/null; then
         for _ in $(seq 50); do app_port=$(jack_lsp 2>/dev/null | grep -i -m1 portaudio) && break; sleep 0.1; done
         ticks=$(cpu_ticks "$pid")
         start=$(date +%s.%N)
-        "$loop_client" "${app_port%%:*}" 2 >"$work/loop" 2>&1
-        check "round trip at $block frames: the loop client's checks hold" test $? -eq 0
+        # The dummy server runs without real-time scheduling: a stall of the
+        # machine can spoil one run's timing, so a run is tried up to three times.
+        loop_status=1
+        for _ in 1 2 3; do
+            "$loop_client" "${app_port%%:*}" 2 >"$work/loop" 2>&1 && { loop_status=0; break; }
+        done
+        check "round trip at $block frames: the loop client's checks hold" test "$loop_status" -eq 0
         ticks=$(($(cpu_ticks "$pid") - ticks))
         seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
         kill -INT "$pid"
@@ -131,22 +136,24 @@ elif command -v jackd >/dev/null; then
         cat >"$work/keys.sh" <<KEYS
 "$app" --program 2 >"$work/gui" 2>&1 &
 pid=\$!
-for _ in \$(seq 50); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
+for _ in \$(seq 200); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
 xdotool getwindowname "\$window" >"$work/title"
 xdotool key --window "\$window" Next; sleep 0.3
 xdotool key --window "\$window" Next; sleep 0.3
 xdotool key --window "\$window" Prior; sleep 0.3
 xdotool getwindowname "\$window" >>"$work/title"
 kill -INT \$pid
-wait \$pid || exit 1
-"$app" >/dev/null 2>&1 &
+wait \$pid || { echo "after SIGINT: exit \$?" >&2; exit 1; }
+"$app" >"$work/closed" 2>&1 &
 pid=\$!
-for _ in \$(seq 50); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
+for _ in \$(seq 200); do window=\$(xdotool search --name "^Brimtone - " 2>/dev/null | head -1); [ -n "\$window" ] && break; sleep 0.1; done
 xdotool windowclose "\$window"
-wait \$pid
+wait \$pid || { echo "after closing the window: exit \$?" >&2; cat "$work/closed" >&2; exit 1; }
 KEYS
-        xvfb-run -a bash "$work/keys.sh" 2>/dev/null
-        check "window: exit 0 after SIGINT and after closing the window" test $? -eq 0
+        xvfb-run -a bash "$work/keys.sh" 2>"$work/keys.log"
+        status=$?
+        [ "$status" -eq 0 ] || cat "$work/keys.log" "$work/gui"
+        check "window: exit 0 after SIGINT and after closing the window" test "$status" -eq 0
         check "window: title has the program" grep -q "^Brimtone - " "$work/title"
         check "window: PageDown steps on" grep -q "^program 4:" "$work/gui"
         check "window: PageUp steps back" test "$(grep "^program" "$work/gui" | tail -1 | cut -d: -f1)" = "program 3"
