@@ -1,11 +1,9 @@
 #pragma once
 // Counts what the plug-in does on a thread marked as the audio thread:
-// allocations by any path (malloc, calloc, realloc, aligned allocation, and
-// every operator new, which end in those), blocking mutex locks, and sleeps
-// on a futex (the bounded wait for a convolution worker that is late). The
-// counters interpose the C library's functions in this test program, so they
-// see the plug-in module's calls as well; that works for the Linux module
-// only, and not under a sanitizer, whose runtime owns the allocator.
+// allocations by any path, blocking mutex locks, and sleeps on a futex (the
+// bounded wait for a late convolution worker). The counters interpose the C
+// library's functions in this test program, so they see the plug-in module's
+// calls too: the Linux module only, and not under a sanitizer.
 
 #include <string>
 

@@ -1,41 +1,23 @@
 // Loads the built plug-in through its exported entry point and checks what a
 // host sees: the descriptor, the dispatcher's answers, names and texts,
-// programs, routing and the level path.
+// programs and their files, routing and the level path.
 
 #include "PluginUnderTest.h"
+#include "Preset.h"
+#include "shell/Parameters.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
-#include <limits>
+#include <filesystem>
+#include <functional>
 
+using namespace brimtone;
 using namespace brimtone::host;
 
 namespace {
-
-enum : int {
-    Enable,
-    Channel,
-    Input,
-    Gain,
-    Level,
-    Low,
-    Mid,
-    High,
-    Shape,
-    Reverb,
-    Ambience,
-    Master,
-    Stereo,
-    Oversmpl,
-    SpkSim,
-    RevMode,
-    AmpMode,
-    Bright,
-    TubeMode,
-    Limiter
-};
 
 const PluginModule& module() { return pluginUnderTest(); }
 
@@ -49,275 +31,202 @@ protected:
 };
 
 // The amplifier reduced to its plain gain stage: Bypass channel, no tube
-// stage, reverb, cabinet or oversampling, master at 0 dB.
+// stage, reverb, cabinet, oversampling or limiter, input at 0 dB, master at
+// 0 dB: the channel's fixed +12 dB and the input taper's middle step remain.
+const double plainGain
+    = 0.5 * (std::pow(10.0, (24.0 * 14 / 29.0 - 12.0) / 20.0) + std::pow(10.0, (24.0 * 15 / 29.0 - 12.0) / 20.0))
+      * std::pow(10.0, 12.0 / 20.0);
+
 void selectPlainGainPath(Instance& plugin)
 {
-    plugin.set(Enable, 1.0f);
-    plugin.set(Channel, 0.0f);
-    plugin.set(TubeMode, 0.0f);
-    plugin.set(RevMode, 0.0f);
-    plugin.set(SpkSim, 0.0f);
-    plugin.set(Oversmpl, 0.0f);
-    plugin.set(Input, 0.5f);
-    plugin.set(Master, 1.0f);
-    plugin.set(Limiter, 0.0f);
+    const int ids[] = {Enable, Channel, TubeMode, RevMode, SpkSim, Oversmpl, Input, Master, Limiter};
+    const float values[] = {1, 0, 0, 0, 0, 0, 0.5f, 1, 0};
+    for (int i = 0; i < 9; ++i)
+        plugin.set(ids[i], values[i]);
 }
 
-double inputGainAtHalf()
+std::string tempFile(const std::string& name)
 {
-    auto point = [](int i) { return std::pow(10.0, (24.0 * i / 29.0 - 12.0) * 0.05); };
-    return 0.5 * (point(14) + point(15));
+    return (std::filesystem::temp_directory_path() / ("brimtone_preset_test_" + name)).string();
 }
 
-std::vector<float> sine(std::size_t frames, double amplitude, double cycles)
+void putWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) // big-endian
 {
-    std::vector<float> x(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        x[i] = static_cast<float>(
-            amplitude
-            * std::sin(2.0 * 3.141592653589793 * cycles * static_cast<double>(i) / static_cast<double>(frames)));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// What `load` throws, or "accepted".
+std::string refusal(const std::function<void()>& load)
+{
+    try {
+        load();
+    } catch (const PresetError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+// A right channel unlike the left, so that a mix-up shows.
+std::vector<float> mirrored(std::vector<float> x)
+{
+    for (float& v : x)
+        v *= -0.5f;
     return x;
 }
 
 } // namespace
 
-TEST_F(HostTest, EntryPointsAreOneFunctionAndRefuseAHostWithoutVersion)
+TEST_F(HostTest, EntryPointDescriptorAndDispatcherAnswers)
 {
     PluginModule::Entry main = module().entry("VSTPluginMain");
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(reinterpret_cast<void*>(main), reinterpret_cast<void*>(module().entry("main")));
-
-    hostRecord().versionAnswer = 0;
-    EXPECT_EQ(main(hostCallback), nullptr);
     EXPECT_EQ(main(nullptr), nullptr);
-}
+    hostRecord().versionAnswer = 0; // a host without a version is refused
+    EXPECT_EQ(main(hostCallback), nullptr);
+    hostRecord().versionAnswer = 2400;
 
-TEST_F(HostTest, DescriptorReportsIdentityAndCapabilities)
-{
     Instance plugin(module());
     const vst::AEffect* e = plugin.effect();
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->magic, vst::fourCC('V', 's', 't', 'P'));
     EXPECT_EQ(e->numPrograms, 20);
     EXPECT_EQ(e->numParams, 20);
-    EXPECT_EQ(e->numInputs, 2);
-    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_EQ(e->numInputs * 10 + e->numOutputs, 22);
     EXPECT_EQ(e->flags, vst::effFlagsCanReplacing | vst::effFlagsCanDoubleReplacing | vst::effFlagsHasEditor);
     EXPECT_EQ(e->uniqueID, 0x51425254); // "QBRT"
     EXPECT_EQ(e->version, 1);
-    EXPECT_EQ(e->initialDelay, 0);
-    EXPECT_EQ(e->ioRatio, 1.0f);
-    EXPECT_EQ(e->user, nullptr);
-    EXPECT_NE(e->processReplacing, nullptr);
-    EXPECT_NE(e->processDoubleReplacing, nullptr);
-    for (char byte : e->future)
-        EXPECT_EQ(byte, 0);
-}
 
-TEST_F(HostTest, DispatcherAnswers)
-{
-    Instance plugin(module());
     char query[] = "receiveVstMidiEvent";
-    EXPECT_EQ(plugin.dispatch(vst::effIdentify), vst::fourCC('N', 'v', 'E', 'f'));
-    EXPECT_EQ(plugin.dispatch(vst::effGetVstVersion), 2400);
-    EXPECT_EQ(plugin.dispatch(vst::effGetVendorVersion), 1000);
-    EXPECT_EQ(plugin.dispatch(vst::effGetPlugCategory), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effCanDo, 0, 0, query), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effCanBeAutomated, 7), 1);
-    EXPECT_EQ(plugin.dispatch(vst::effGetCurrentMidiProgram), -1);
-    EXPECT_EQ(plugin.dispatch(vst::effSetTotalSampleToProcess, 0, 4321), 4321);
-    EXPECT_EQ(plugin.dispatch(vst::effGetTailSize), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effGetChunk), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effSetBypass, 0, 1), 0);
-    EXPECT_EQ(plugin.dispatch(200), 0);
-    // Without a parent window the editor does not open; its size is known before.
-    EXPECT_EQ(plugin.dispatch(vst::effEditOpen), 0);
     vst::ERect* rect = nullptr;
-    EXPECT_EQ(plugin.dispatch(vst::effEditGetRect, 0, 0, &rect), 1);
+    const std::pair<std::intptr_t, std::intptr_t> answers[] = {
+        {plugin.dispatch(vst::effIdentify), vst::fourCC('N', 'v', 'E', 'f')},
+        {plugin.dispatch(vst::effGetVstVersion), 2400},
+        {plugin.dispatch(vst::effGetVendorVersion), 1000},
+        {plugin.dispatch(vst::effGetPlugCategory), 0},
+        {plugin.dispatch(vst::effCanDo, 0, 0, query), 0},
+        {plugin.dispatch(vst::effCanBeAutomated, 7), 1},
+        {plugin.dispatch(vst::effSetBypass, 0, 1), 0},
+        {plugin.dispatch(200), 0},
+        {plugin.dispatch(vst::effEditOpen), 0}, // no parent window
+        {plugin.dispatch(vst::effEditGetRect, 0, 0, &rect), 1},
+        {plugin.dispatch(vst::effEditKeyDown, 0, ' '), 0}, // keys stay with the host
+        {plugin.dispatch(vst::effGetEffectName), 0},       // null buffers
+        {plugin.dispatch(vst::effGetVendorString), 0},
+    };
+    for (std::size_t i = 0; i < std::size(answers); ++i)
+        EXPECT_EQ(answers[i].first, answers[i].second) << "answer " << i;
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->right - rect->left, 1024);
     EXPECT_EQ(rect->bottom - rect->top, 362);
-    EXPECT_EQ(plugin.dispatch(vst::effEditIdle), 0);
-    EXPECT_EQ(plugin.dispatch(vst::effEditKeyDown, 0, ' '), 0) << "keys stay with the host";
 
-    vst::VstSpeakerArrangement dummy{};
-    vst::VstSpeakerArrangement* in = &dummy;
-    vst::VstSpeakerArrangement* out = &dummy;
-    EXPECT_EQ(plugin.dispatch(vst::effGetSpeakerArrangement, 0, reinterpret_cast<std::intptr_t>(&in), &out), 0);
-    EXPECT_EQ(in, nullptr);
-    EXPECT_EQ(out, nullptr);
-}
-
-TEST_F(HostTest, IdentityStrings)
-{
-    Instance plugin(module());
     EXPECT_EQ(plugin.text(vst::effGetEffectName), "Brimtone");
     EXPECT_EQ(plugin.text(vst::effGetVendorString), "QIV");
     EXPECT_EQ(plugin.text(vst::effGetProductString), "QIV Brimtone RX14");
-    EXPECT_EQ(plugin.dispatch(vst::effGetEffectName), 0); // null buffer
-    EXPECT_EQ(plugin.dispatch(vst::effGetVendorString), 0);
-}
-
-TEST_F(HostTest, ParameterNamesAndLabels)
-{
-    Instance plugin(module());
-    const char* expected[20] = {"Enable", "Channel",  "Input",    "Gain",     "Level",    "Low",    "Mid",
-                                "High",   "Shape",    "Reverb",   "Ambience", "Master",   "Stereo", "Oversmpl",
-                                "SpkSim", "Rev Mode", "Amp Mode", "Bright",   "Tube Mod", "Limiter"};
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(plugin.text(vst::effGetParamName, i), expected[i]);
-        EXPECT_EQ(plugin.text(vst::effGetParamLabel, i), "");
-    }
+    const char* names[20] = {"Enable", "Channel",  "Input",    "Gain",     "Level",    "Low",    "Mid",
+                             "High",   "Shape",    "Reverb",   "Ambience", "Master",   "Stereo", "Oversmpl",
+                             "SpkSim", "Rev Mode", "Amp Mode", "Bright",   "Tube Mod", "Limiter"};
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(plugin.text(vst::effGetParamName, i) + plugin.text(vst::effGetParamLabel, i), names[i]);
     EXPECT_EQ(plugin.text(vst::effGetParamName, 20), "Unknown");
+    EXPECT_EQ(plugin.close(), 1);
+    EXPECT_EQ(plugin.effect(), nullptr);
 }
 
 TEST_F(HostTest, DisplayTexts)
 {
     Instance plugin(module());
-    auto show = [&](int index, float value) {
-        plugin.set(index, value);
-        return plugin.text(vst::effGetParamDisplay, index);
+    const std::tuple<int, float, const char*> shown[] = {
+        {Channel, 0.25f, "Clean"}, {Channel, 0.2499f, "Bypass"}, {Channel, 1.0f, "Lead"},   {Input, 0.5f, "+0.0dB"},
+        {Input, 0.0f, "-12.0dB"},  {Input, 1.0f, "+12.0dB"},     {Master, 0.0f, "-40.0dB"}, {Master, -1e30f, "-40.0dB"},
+        {Gain, 0.333f, "0.33"},    {Gain, 1e30f, "1.00"},        {SpkSim, 0.5f, "1x12\""},  {SpkSim, 1.0f, "4x12\""},
+        {Oversmpl, 0.5f, "4x"},    {RevMode, 1.0f, "Spring"},    {AmpMode, 0.0f, "1994"},   {TubeMode, 0.9f, "Post-EQ"},
+        {Enable, 0.49f, "Off"},    {Enable, 0.5f, "On"},
     };
-    EXPECT_EQ(show(Channel, 0.25f), "Clean");
-    EXPECT_EQ(show(Channel, 0.2499f), "Bypass");
-    EXPECT_EQ(show(Channel, 1.0f), "Lead");
-    EXPECT_EQ(show(Input, 0.5f), "+0.0dB");
-    EXPECT_EQ(show(Input, 0.0f), "-12.0dB");
-    EXPECT_EQ(show(Input, 1.0f), "+12.0dB");
-    EXPECT_EQ(show(Master, 0.0f), "-40.0dB");
-    EXPECT_EQ(show(Master, 1.0f), "+0.0dB");
-    EXPECT_EQ(show(Gain, 0.333f), "0.33");
-    EXPECT_EQ(show(SpkSim, 0.5f), "1x12\"");
-    EXPECT_EQ(show(SpkSim, 1.0f), "4x12\"");
-    EXPECT_EQ(show(Oversmpl, 0.5f), "4x");
-    EXPECT_EQ(show(RevMode, 1.0f), "Spring");
-    EXPECT_EQ(show(AmpMode, 0.0f), "1994");
-    EXPECT_EQ(show(TubeMode, 0.9f), "Post-EQ");
-    EXPECT_EQ(show(Enable, 0.49f), "Off");
-    EXPECT_EQ(show(Enable, 0.5f), "On");
-}
-
-TEST_F(HostTest, DisplayTextNeverPassesEightBytes)
-{
-    Instance plugin(module());
-    const float hostile[] = {std::numeric_limits<float>::quiet_NaN(),
-                             std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(),
-                             1e30f,
-                             -1e30f,
-                             123456.0f,
-                             -0.75f};
-    for (int index = 0; index < 20; ++index) {
-        for (float value : hostile) {
-            plugin.set(index, value);
-            char buffer[32];
-            std::memset(buffer, 'Z', sizeof buffer);
-            plugin.dispatch(vst::effGetParamDisplay, index, 0, buffer);
-            EXPECT_NE(std::memchr(buffer, '\0', 8), nullptr) << "index " << index << " value " << value;
-            for (int i = 8; i < 32; ++i)
-                EXPECT_EQ(buffer[i], 'Z') << "index " << index << " value " << value;
-        }
+    for (auto [index, value, text] : shown) {
+        plugin.set(index, value);
+        EXPECT_EQ(plugin.text(vst::effGetParamDisplay, index), text) << index << " at " << value;
+        EXPECT_EQ(plugin.get(index), value) << "the host gets back exactly what it sent";
     }
-    plugin.set(Gain, 1e30f);
-    EXPECT_EQ(plugin.text(vst::effGetParamDisplay, Gain), "1.00");
-    plugin.set(Master, -1e30f);
-    EXPECT_EQ(plugin.text(vst::effGetParamDisplay, Master), "-40.0dB");
-    // The host gets back exactly what it sent.
-    plugin.set(Gain, 1e30f);
-    EXPECT_EQ(plugin.get(Gain), 1e30f);
 }
 
 TEST_F(HostTest, ProgramsSwitchAndKeepEdits)
 {
     Instance plugin(module());
-    EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 0);
-    EXPECT_EQ(plugin.text(vst::effGetProgramName), "Vintage Tube Amp");
-
     const char* names[14]
         = {"Vintage Tube Amp",  "Clean 2000",   "Clean 94",     "Boosted Clean", "Cleanest",
            "Transparent Drive", "Slight Drive", "Medium Drive", "Hybrid Drive",  "Solid-State Hi-Gain",
            "Hybrid Hi-Gain",    "Cranked Up",   "Hi-Gain Lead", "Mid-Gain Lead"};
+    EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 0);
     for (int p = 0; p < 20; ++p) {
         plugin.dispatch(vst::effSetProgram, 0, p);
         EXPECT_EQ(plugin.dispatch(vst::effGetProgram), p);
         const std::string name = plugin.text(vst::effGetProgramName);
-        if (p < 14)
-            EXPECT_EQ(name, names[p]);
-        else
-            EXPECT_EQ(name, "Init" + std::to_string(p - 13));
+        EXPECT_EQ(name, p < 14 ? names[p] : "Init" + std::to_string(p - 13));
         EXPECT_EQ(plugin.text(vst::effGetParamDisplay, Oversmpl), "16x");
         EXPECT_EQ(plugin.text(vst::effGetParamDisplay, Stereo), "On");
         EXPECT_EQ(plugin.text(vst::effGetParamDisplay, Limiter), p == 4 ? "Off" : "On") << name;
     }
-
-    plugin.dispatch(vst::effSetProgram, 0, 20); // out of range: ignored
-    EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 19);
-    plugin.dispatch(vst::effSetProgram, 0, -1);
-    EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 19);
-
     plugin.dispatch(vst::effSetProgram, 0, 3);
+    // Program numbers out of range, in any width, are ignored.
+    const std::int64_t outOfRange[] = {-1, 20, -(1ll << 40), 1ll << 32, -(1ll << 32) + 5, INT64_MAX, INT64_MIN};
+    for (std::int64_t value : outOfRange) {
+        plugin.dispatch(vst::effSetProgram, 0, static_cast<std::intptr_t>(value));
+        EXPECT_EQ(plugin.dispatch(vst::effGetProgram), 3) << "value " << value;
+    }
     EXPECT_FLOAT_EQ(plugin.get(Input), 1.0f);
     plugin.set(Gain, 0.42f);
     plugin.dispatch(vst::effSetProgram, 0, 5);
     EXPECT_FLOAT_EQ(plugin.get(Gain), 0.48f);
     plugin.dispatch(vst::effSetProgram, 0, 3);
     EXPECT_FLOAT_EQ(plugin.get(Gain), 0.42f);
-    // Selecting the current program again does not reload it.
     plugin.set(Gain, 0.9f);
-    plugin.dispatch(vst::effSetProgram, 0, 3);
+    plugin.dispatch(vst::effSetProgram, 0, 3); // the current program again: not reloaded
     EXPECT_FLOAT_EQ(plugin.get(Gain), 0.9f);
 }
 
-TEST_F(HostTest, BypassPathIsAPlainGainInBothPrecisions)
+TEST_F(HostTest, BypassPathIsAPlainGainInBothPrecisionsAndTheLimiterBoundsIt)
 {
     Instance plugin(module());
     selectPlainGainPath(plugin);
-    std::vector<float> left = sine(4096, 0.1, 37.0), right = sine(4096, 0.05, 11.0), outLeft, outRight;
+    std::vector<float> left = pluckedLowE(44100.0, 0.1), right = mirrored(left), outLeft, outRight;
     plugin.process(left, right, outLeft, outRight);
-    const double gain = inputGainAtHalf() * std::pow(10.0, 12.0 / 20.0);
     for (std::size_t i = 0; i < left.size(); ++i) {
-        EXPECT_NEAR(outLeft[i], left[i] * gain, 1e-7 + 1e-6 * std::fabs(left[i]));
-        EXPECT_NEAR(outRight[i], right[i] * gain, 1e-7 + 1e-6 * std::fabs(right[i]));
+        EXPECT_NEAR(outLeft[i], left[i] * plainGain, 1e-7 + 1e-6 * std::fabs(left[i]));
+        EXPECT_NEAR(outRight[i], right[i] * plainGain, 1e-7 + 1e-6 * std::fabs(right[i]));
     }
-
     std::vector<double> dl(left.begin(), left.end()), dr(right.begin(), right.end()), dol, dor;
     plugin.processDouble(dl, dr, dol, dor);
     for (std::size_t i = 0; i < dl.size(); ++i)
-        EXPECT_NEAR(dol[i], dl[i] * gain, 1e-10);
-}
+        EXPECT_NEAR(dol[i], dl[i] * plainGain, 1e-10);
 
-TEST_F(HostTest, LimiterBoundsTheOutput)
-{
-    Instance plugin(module());
-    selectPlainGainPath(plugin);
-    plugin.set(Limiter, 1.0f);
-    std::vector<float> left = {1.5f, -2.0f, 0.1f, 0.0f}, right = left, outLeft, outRight;
-    plugin.process(left, right, outLeft, outRight);
-    EXPECT_FLOAT_EQ(outLeft[0], 0.999f);
-    EXPECT_FLOAT_EQ(outLeft[1], -0.999f);
-    EXPECT_NEAR(outLeft[2], 0.1 * inputGainAtHalf() * std::pow(10.0, 0.6), 1e-6);
-
-    plugin.set(Limiter, 0.0f);
+    left = {1.5f, -2.0f, 0.1f, 0.0f}, right = left;
     plugin.process(left, right, outLeft, outRight);
     EXPECT_GT(outLeft[0], 5.0f);
+    plugin.set(Limiter, 1.0f);
+    plugin.process(left, right, outLeft, outRight);
+    EXPECT_EQ(outLeft[0], 0.999f);
+    EXPECT_EQ(outLeft[1], -0.999f);
+    EXPECT_NEAR(outLeft[2], 0.1 * plainGain, 1e-6);
+    plugin.effect()->processReplacing(plugin.effect(), nullptr, nullptr, 64); // null buffers are safe
+    plugin.effect()->processDoubleReplacing(plugin.effect(), nullptr, nullptr, 64);
 }
 
 TEST_F(HostTest, StereoMonoAndBusRouting)
 {
     Instance plugin(module());
     selectPlainGainPath(plugin);
-    std::vector<float> left = sine(512, 0.2, 5.0), right = sine(512, 0.3, 9.0), outLeft, outRight;
-
+    std::vector<float> left = pluckedLowE(44100.0, 0.02), right = mirrored(left), outLeft, outRight;
     plugin.set(Stereo, 1.0f);
     plugin.process(left, right, outLeft, outRight);
-    EXPECT_NEAR(outRight[100], right[100] * inputGainAtHalf() * std::pow(10.0, 0.6), 1e-6);
-    EXPECT_GT(std::fabs(outLeft[100] - outRight[100]), 0.01f);
+    EXPECT_NEAR(outLeft[100], left[100] * plainGain, 1e-6);
+    EXPECT_NEAR(outRight[100], right[100] * plainGain, 1e-6);
 
-    // Stereo off: the right input never reaches the engine.
-    plugin.set(Stereo, 0.0f);
+    plugin.set(Stereo, 0.0f); // the right input never reaches the engine
     plugin.process(left, right, outLeft, outRight);
     EXPECT_EQ(outLeft, outRight);
-    EXPECT_NEAR(outLeft[100], left[100] * inputGainAtHalf() * std::pow(10.0, 0.6), 1e-6);
+    EXPECT_NEAR(outLeft[100], left[100] * plainGain, 1e-6);
 
     // Stereo on, but the host agreed on a mono bus.
     plugin.set(Stereo, 1.0f);
@@ -336,14 +245,101 @@ TEST_F(HostTest, StereoMonoAndBusRouting)
     float* inputs[2] = {in0, nullptr};
     float* outputs[2] = {out0, nullptr};
     plugin.effect()->processReplacing(plugin.effect(), inputs, outputs, 4);
-    EXPECT_NEAR(out0[3], 0.4 * inputGainAtHalf() * std::pow(10.0, 0.6), 1e-6);
+    EXPECT_NEAR(out0[3], 0.4 * plainGain, 1e-6);
 }
 
-TEST_F(HostTest, NullBuffersAndClosedInstancesAreSafe)
+// Program and bank files: what one instance writes another reads back exactly,
+// a file laid out by hand loads, and every kind of bad file is refused with its
+// reason and changes nothing.
+// What one instance writes as a bank (file, name edits and current program
+// included) another reads back exactly.
+TEST_F(HostTest, PresetBankRoundTripsBetweenInstances)
 {
-    Instance plugin(module());
-    plugin.effect()->processReplacing(plugin.effect(), nullptr, nullptr, 64);
-    plugin.effect()->processDoubleReplacing(plugin.effect(), nullptr, nullptr, 64);
-    EXPECT_EQ(plugin.close(), 1);
-    EXPECT_EQ(plugin.effect(), nullptr);
+    Instance source(pluginUnderTest()), copy(pluginUnderTest());
+    const PresetTarget target = presetTarget(source);
+    source.dispatch(vst::effSetProgram, 0, 3);
+    source.set(3, 0.123456789f);
+    char name[] = "My Crunch";
+    source.dispatch(vst::effSetProgramName, 0, 0, name);
+    const BankPreset bank = captureBank(source);
+    const std::string fxb = tempFile("round.fxb");
+    writePresetFile(fxb, encodeBank(target, bank));
+    applyBank(copy, readBankFile(fxb, target));
+    std::filesystem::remove(fxb);
+    EXPECT_EQ(copy.text(vst::effGetProgramName), "My Crunch");
+    const BankPreset again = captureBank(copy);
+    EXPECT_EQ(again.currentProgram, 3);
+    ASSERT_EQ(again.programs.size(), 20u);
+    for (int p = 0; p < 20; ++p) {
+        EXPECT_EQ(again.programs[p].name, bank.programs[p].name);
+        EXPECT_EQ(again.programs[p].values, bank.programs[p].values) << "program " << p;
+    }
+}
+
+// The published layout, written field by field: no code of ours made these
+// bytes. Then every kind of damage to it, each refused with its reason.
+TEST_F(HostTest, PresetHandWrittenProgramLoadsAndDamagedOnesAreRefused)
+{
+    Instance plugin(pluginUnderTest());
+    const PresetTarget target = presetTarget(plugin);
+    constexpr int n = 20;
+    std::vector<std::uint8_t> good(56 + 4 * n, 0);
+    const char* const magic = "CcnK____FxCk";
+    std::copy(magic, magic + 12, good.begin());
+    for (auto [at, value] : {std::pair{4u, 48u + 4u * n}, {12u, 1u}, {16u, 0x51425254u}, {20u, 1u}, {24u, 20u}})
+        putWord(good, at, value);
+    const std::string name = "Hand Made";
+    std::copy(name.begin(), name.end(), good.begin() + 28);
+    for (int i = 0; i < n; ++i)
+        putWord(good, 56 + 4 * i, std::bit_cast<std::uint32_t>(static_cast<float>(i) / n));
+    applyProgram(plugin, decodeProgram(good, target));
+    EXPECT_EQ(plugin.text(vst::effGetProgramName), "Hand Made");
+    for (int i = 0; i < n; ++i)
+        EXPECT_FLOAT_EQ(plugin.get(i), static_cast<float>(i) / n) << "parameter " << i;
+
+    const std::pair<std::string, std::function<void(std::vector<std::uint8_t>&)>> cases[] = {
+        {"no 'CcnK' magic", [](auto& b) { b[0] = 'R'; }},
+        {"another plug-in (ID 'ABCD', this one is 'QBRT')", [](auto& b) { putWord(b, 16, 0x41424344); }},
+        {"has 19 parameters, the plug-in has 20", [](auto& b) { putWord(b, 24, 19), b.resize(b.size() - 4); }},
+        {"truncated", [](auto& b) { b.resize(b.size() - 2); }},
+        {"truncated", [](auto& b) { b.resize(20); }},
+        {"parameter 1 (Channel) has the value NaN", [](auto& b) { putWord(b, 60, 0x7fc00000); }},
+        {"parameter 3 (Gain) has the value 1.5", [](auto& b) { putWord(b, 68, 0x3fc00000); }},
+        {"parameter 0 (Enable) has the value -0.5", [](auto& b) { putWord(b, 56, 0xbf000000); }},
+        {"opaque chunk", [](auto& b) { b[9] = 'P', b[10] = 'C', b[11] = 'h'; }},
+        {"is a bank (.fxb)", [](auto& b) { b[10] = 'B'; }},
+    };
+    const std::string path = tempFile("bad.fxp");
+    for (const auto& [what, damage] : cases) {
+        std::vector<std::uint8_t> bytes = good;
+        damage(bytes);
+        writePresetFile(path, bytes);
+        const std::string problem = refusal([&] { readProgramFile(path, target); });
+        EXPECT_EQ(problem.find(path + ": "), 0u) << problem;
+        EXPECT_NE(problem.find(what), std::string::npos) << problem;
+    }
+    std::filesystem::remove(path);
+    EXPECT_NE(refusal([&] { readProgramFile(path, target); }), "accepted");
+    EXPECT_EQ(plugin.text(vst::effGetProgramName), "Hand Made");
+}
+
+// A bank whose last program is damaged is refused as a whole: the programs
+// before it are not loaded either.
+TEST_F(HostTest, PresetDamagedBankChangesNothing)
+{
+    Instance plugin(pluginUnderTest());
+    const PresetTarget target = presetTarget(plugin);
+    const BankPreset before = captureBank(plugin);
+    BankPreset bank = before;
+    for (ProgramPreset& program : bank.programs)
+        program.values.assign(20, 0.5f);
+    std::vector<std::uint8_t> bytes = encodeBank(target, bank);
+    putWord(bytes, bytes.size() - 4, 0x7fc00000); // the last value becomes a NaN
+    const std::string problem = refusal([&] { applyBank(plugin, decodeBank(bytes, target)); });
+    EXPECT_NE(problem.find("program 19 parameter 19"), std::string::npos) << problem;
+    putWord(bytes, 24, 19); // one program too few
+    EXPECT_NE(refusal([&] { decodeBank(bytes, target); }), "accepted");
+    const BankPreset after = captureBank(plugin);
+    for (int p = 0; p < 20; ++p)
+        EXPECT_EQ(after.programs[p].values, before.programs[p].values) << "program " << p;
 }

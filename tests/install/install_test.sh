@@ -2,33 +2,22 @@
 # make install and make uninstall into scratch trees: the files land where hosts
 # look, and uninstall leaves the trees as they were, the user's own files kept.
 set -u
-source=$1
-build=$2
+source=$1 build=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+passed=0 failed=0
+check() { if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi; }
 run_make() { make -s -C "$source" BUILD_DIR="$build" "$@" >>"$work/log" 2>&1; }
 
-# A packaged system-wide install.
+# A packaged system-wide install, twice, then uninstalled.
 stage="$work/stage"
 mkdir "$stage"
-run_make install-files DESTDIR="$stage" PREFIX=/usr
-check "install succeeds" test $? -eq 0
+check "install succeeds" run_make install-files DESTDIR="$stage" PREFIX=/usr
 check "the plug-in in lib/vst" cmp -s "$build/Brimtone.so" "$stage/usr/lib/vst/Brimtone.so"
 check "brimtone-render in bin" test -x "$stage/usr/bin/brimtone-render"
-if [ -x "$build/brimtone-standalone" ]; then
-    check "brimtone-standalone in bin" test -x "$stage/usr/bin/brimtone-standalone"
-fi
-run_make install-files DESTDIR="$stage" PREFIX=/usr
-check "a second install succeeds" test $? -eq 0
-run_make uninstall DESTDIR="$stage" PREFIX=/usr
-check "uninstall succeeds" test $? -eq 0
+[ -x "$build/brimtone-standalone" ] && check "brimtone-standalone in bin" test -x "$stage/usr/bin/brimtone-standalone"
+check "a second install succeeds" run_make install-files DESTDIR="$stage" PREFIX=/usr
+check "uninstall succeeds" run_make uninstall DESTDIR="$stage" PREFIX=/usr
 check "uninstall leaves the staging tree empty" test -z "$(find "$stage" -mindepth 1)"
 
 # The per-user default, into a home that already has a ~/.local/bin of its own.
@@ -41,9 +30,7 @@ check "brimtone-render in ~/.local/bin" test -x "$home/.local/bin/brimtone-rende
 run_make uninstall HOME="$home"
 check "uninstall keeps only the user's own file" test "$(cd "$home" && find . -mindepth 1 | sort | tr '\n' ' ')" \
     = "./.local ./.local/bin ./.local/bin/other-tool "
-run_make uninstall HOME="$home"
-check "a second uninstall is harmless" test $? -eq 0
-
+check "a second uninstall is harmless" run_make uninstall HOME="$home"
 echo "install: $passed passed, $failed failed"
 test "$failed" -eq 0 || cat "$work/log"
 test "$failed" -eq 0

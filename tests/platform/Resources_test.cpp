@@ -30,12 +30,6 @@ constexpr std::array<ImageSize, 37> imageSet{{
     {165, 50, 40},    {166, 50, 40},
 }};
 
-std::uint32_t bigEndian(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8
-           | bytes[at + 3];
-}
-
 class ResourcesTest : public ::testing::Test {
 protected:
 #ifdef _WIN32
@@ -53,9 +47,9 @@ TEST_F(ResourcesTest, EveryImageIsAPngOfItsSize)
         const std::span<const std::uint8_t> bytes = findResource(image.id, "PNG");
         ASSERT_GT(bytes.size(), 33u); // signature and the whole header chunk
         EXPECT_TRUE(std::equal(signature.begin(), signature.end(), bytes.begin()));
-        EXPECT_EQ(bigEndian(bytes, 12), 0x49484452u); // "IHDR"
-        EXPECT_EQ(bigEndian(bytes, 16), std::uint32_t(image.width));
-        EXPECT_EQ(bigEndian(bytes, 20), std::uint32_t(image.height));
+        EXPECT_TRUE(std::equal(bytes.begin() + 12, bytes.begin() + 16, "IHDR"));
+        EXPECT_EQ(bytes[18] << 8 | bytes[19], image.width); // big-endian, below 65536
+        EXPECT_EQ(bytes[22] << 8 | bytes[23], image.height);
         EXPECT_EQ(bytes[24], 8); // bits per channel
         // The two panels are opaque RGB; every control image carries alpha.
         EXPECT_EQ(bytes[25], image.id <= 124 ? 2 : 6);
@@ -66,10 +60,8 @@ TEST_F(ResourcesTest, UnknownIdsAndTypesFindNothing)
 {
     for (int id : {0, -1, 122, 126, 127, 136, 138, 145, 146, 147, 167, 0x10000 + 123})
         EXPECT_TRUE(findResource(id, "PNG").empty()) << id;
-    EXPECT_TRUE(findResource(123, "BMP").empty());
-    EXPECT_TRUE(findResource(123, "PNGX").empty());
-    EXPECT_TRUE(findResource(123, "").empty());
-    EXPECT_TRUE(findResource(123, nullptr).empty());
+    for (const char* type : {"BMP", "PNGX", "", static_cast<const char*>(nullptr)})
+        EXPECT_TRUE(findResource(123, type).empty());
     // Type names compare without regard to case, as Windows compares them.
     EXPECT_EQ(findResource(123, "png").data(), findResource(123, "PNG").data());
 }

@@ -1,6 +1,8 @@
-// The driver's hand-off of parameter changes to the engine, the host settings it accepts
-// or ignores, and what it leaves of the caller's state.
+// The driver's hand-off of parameter changes to the engine, the host settings
+// it accepts or ignores, what it leaves of the caller's state, and the display
+// hand-off as the editor sees it.
 
+#include "shell/DisplayReader.h"
 #include "shell/PluginEffect.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +11,12 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <xmmintrin.h>
 
 namespace brimtone {
-
 namespace {
 
 std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
@@ -26,10 +28,8 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr
 struct Block {
     explicit Block(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
     {
-        for (int i = 0; i < frames; ++i) {
-            left[i] = 0.3f * std::sin(i * 0.05f);
-            right[i] = 0.2f * std::sin(i * 0.03f);
-        }
+        for (int i = 0; i < frames; ++i)
+            left[i] = 0.3f * std::sin(i * 0.05f), right[i] = 0.2f * std::sin(i * 0.03f);
     }
     void run(PluginEffect& effect, int frames = -1)
     {
@@ -40,12 +40,9 @@ struct Block {
     std::vector<float> left, right, outLeft, outRight;
 };
 
-std::unique_ptr<PluginEffect> makeEffect() { return std::make_unique<PluginEffect>(host); }
-
-// A factory program with reverb and cabinet off.
-std::unique_ptr<PluginEffect> programEffect(int program)
+std::unique_ptr<PluginEffect> programEffect(int program) // reverb and cabinet off
 {
-    auto effect = makeEffect();
+    auto effect = std::make_unique<PluginEffect>(host);
     effect->setProgram(program);
     effect->setParameter(RevMode, 0.0f);
     effect->setParameter(SpkSim, 0.0f);
@@ -55,33 +52,21 @@ std::unique_ptr<PluginEffect> programEffect(int program)
 
 } // namespace
 
-TEST(PluginEffectDriver, FirstBlockAppliesProgramZeroAndTheRate)
+TEST(PluginEffectDriver, FirstBlockAppliesProgramZeroAndRatesInsideTheBounds)
 {
-    auto effect = makeEffect();
-    Block(1).run(*effect, 0); // no frames, but the hand-off still runs
-    const EngineSettings& s = effect->engine().settings();
-    EXPECT_EQ(effect->engine().oversampling(), 2);
-    EXPECT_EQ(s.channel, AmpChannel::Bypass);
-    EXPECT_EQ(s.ampMode, AmpFlavor::Y2000);
-    EXPECT_EQ(s.reverbMode, ReverbMode::Spring);
-    EXPECT_DOUBLE_EQ(s.gain, static_cast<double>(0.95f));
-    EXPECT_EQ(effect->stereoMode(), 2);
-    EXPECT_DOUBLE_EQ(effect->engine().samplePeriod(), 1.0 / 44100.0);
-}
-
-TEST(PluginEffectDriver, SampleRateBoundsAreExclusive)
-{
-    auto effect = makeEffect();
+    auto effect = std::make_unique<PluginEffect>(host);
     Block block(4);
-    for (float rate : {8000.0f, 10000.0f, 200000.0f, 250000.0f}) {
+    block.run(*effect, 0); // no frames, but the hand-off still runs
+    EXPECT_EQ(effect->engine().oversampling(), 2);
+    EXPECT_EQ(effect->engine().settings().channel, AmpChannel::Bypass);
+    EXPECT_DOUBLE_EQ(effect->engine().settings().gain, static_cast<double>(0.95f));
+    // The bounds are exclusive: a rate outside them keeps the one before.
+    const std::pair<float, double> rates[]
+        = {{8000, 44100}, {10000, 44100}, {10001, 10001}, {200000, 10001}, {250000, 10001}, {199999, 199999}};
+    for (auto [rate, kept] : rates) {
         effect->setSampleRate(rate);
         block.run(*effect);
-        EXPECT_DOUBLE_EQ(effect->engine().samplePeriod(), 1.0 / 44100.0) << rate;
-    }
-    for (float rate : {10001.0f, 199999.0f}) {
-        effect->setSampleRate(rate);
-        block.run(*effect);
-        EXPECT_DOUBLE_EQ(effect->engine().samplePeriod(), 1.0 / static_cast<double>(rate)) << rate;
+        EXPECT_DOUBLE_EQ(effect->engine().samplePeriod(), 1.0 / kept) << rate;
     }
 }
 
@@ -92,20 +77,19 @@ TEST(PluginEffectDriver, EveryEditReachesTheEngineAndRecomputesWhatDependsOnIt)
 {
     Block block(96);
     for (int index = 0; index < 2 * kNumParams; ++index) {
-        const int program = index < kNumParams ? 12 : 1; // "Hi-Gain Lead", "Clean 2000"
-        auto edited = programEffect(program);
-        auto recomputed = programEffect(program);
+        const int program = index < kNumParams ? 12 : 1, param = index % kNumParams; // "Hi-Gain Lead", "Clean 2000"
+        auto edited = programEffect(program), recomputed = programEffect(program);
         unsigned char before[sizeof(EngineSettings)];
         std::memcpy(before, &edited->engine().settings(), sizeof before);
         const int oversampling = edited->engine().oversampling(), stereoMode = edited->stereoMode();
-        const float value = edited->getParameter(index % kNumParams) < 0.5f ? 0.8f : 0.2f;
+        const float value = edited->getParameter(param) < 0.5f ? 0.8f : 0.2f;
         for (PluginEffect* effect : {edited.get(), recomputed.get()}) {
-            effect->setParameter(index % kNumParams, value);
+            effect->setParameter(param, value);
             block.run(*effect, 0);
         }
         EXPECT_TRUE(std::memcmp(before, &edited->engine().settings(), sizeof before) != 0
                     || oversampling != edited->engine().oversampling() || stereoMode != edited->stereoMode())
-            << "parameter " << index % kNumParams << " of program " << program << " did not arrive";
+            << "parameter " << param << " of program " << program << " did not arrive";
         recomputed->engine().markUpdates(UpdateGroup::All & ~UpdateGroup::Rate);
         recomputed->engine().applyUpdates();
         block.run(*edited);
@@ -116,13 +100,13 @@ TEST(PluginEffectDriver, EveryEditReachesTheEngineAndRecomputesWhatDependsOnIt)
             peak = std::max(peak, std::fabs(block.outLeft[i]));
             difference = std::max(difference, std::fabs(block.outLeft[i] - editedOut[i]));
         }
-        EXPECT_LE(difference, 1e-4f * peak + 1e-9f) << "parameter " << index % kNumParams << " of program " << program;
+        EXPECT_LE(difference, 1e-4f * peak + 1e-9f) << "parameter " << param << " of program " << program;
     }
 }
 
 TEST(PluginEffectDriver, CallersFloatingPointModeIsRestored)
 {
-    auto effect = makeEffect();
+    auto effect = std::make_unique<PluginEffect>(host);
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(saved & ~0x8040u); // no flush-to-zero, no denormals-are-zero
     const unsigned before = _mm_getcsr();
@@ -132,13 +116,47 @@ TEST(PluginEffectDriver, CallersFloatingPointModeIsRestored)
     EXPECT_EQ(after, before);
 }
 
-TEST(ParameterTable, HoldsEveryIndexOnce)
+// The response snapshot is refreshed once a change and follows the channel;
+// traces and meters come from the audio.
+TEST(DisplayReader, SnapshotFollowsEachChangeAndTracesTheAudio)
 {
-    int rows[kNumParams] = {};
-    for (const Parameter& p : parameterTable)
-        ++rows[p.id];
-    for (int index = 0; index < kNumParams; ++index)
-        EXPECT_EQ(rows[index], 1) << "parameter " << index;
+    auto effect = std::make_unique<PluginEffect>(host);
+    Block block(32);
+    AmpEngine& engine = effect->engine();
+    DisplayReader reader(*effect);
+    effect->setParameter(Channel, 0.0f); // Bypass: flat
+    block.run(*effect);                  // the first block publishes the whole engine
+    EXPECT_FALSE(engine.refreshResponseSnapshot()) << "the block itself took the change";
+    ASSERT_TRUE(reader.readFrame(DisplayReader::View::TonestackResponse));
+    EXPECT_FALSE(reader.readFrame(DisplayReader::View::TonestackResponse)) << "no new curve, no redraw";
+    EXPECT_TRUE(std::all_of(reader.responseDb().begin(), reader.responseDb().end(), [](float db) { return db == 0; }));
+
+    effect->setParameter(Channel, 0.3f); // Clean
+    block.run(*effect);
+    ASSERT_TRUE(reader.readFrame(DisplayReader::View::TonestackResponse));
+    const auto clean = reader.responseDb();
+    effect->setParameter(Low, 1.0f);
+    // A held analysisLock postpones the refresh; the bits stay for a later block.
+    effect->setParameter(High, 0.0f);
+    engine.analysisLock().enter();
+    std::thread([&] { block.run(*effect); }).join();
+    engine.analysisLock().leave();
+    EXPECT_NE(engine.analysisMask(), 0u);
+    block.run(*effect);
+    EXPECT_EQ(engine.analysisMask(), 0u);
+    ASSERT_TRUE(reader.readFrame(DisplayReader::View::TonestackResponse));
+    const auto bassy = reader.responseDb();
+    // More bass, less treble: the low end rises against the top end.
+    EXPECT_GT(bassy[20] - bassy[160], clean[20] - clean[160] + 3.0f);
+    // Traces and meters come from the audio.
+    Block(4096).run(*effect);
+    ASSERT_TRUE(reader.readFrame(DisplayReader::View::TubeSaturation));
+    int moving = 0;
+    for (const auto& point : reader.trace(0))
+        moving += point.in != 0.0 && point.out != point.in;
+    EXPECT_GT(moving, 400) << "program 0's tube mode runs the tube stage after the channel";
+    EXPECT_NE(reader.meters().powerBias, 0.0);
+    EXPECT_GT(reader.meters().inPeak[1], 0.1);
 }
 
 } // namespace brimtone
