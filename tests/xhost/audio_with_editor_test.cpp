@@ -5,8 +5,7 @@
 // detector watches.
 
 #include "../host/AudioThreadCounters.h"
-#include "../host/PluckedString.h"
-#include "PluginHost.h"
+#include "../host/PluginUnderTest.h"
 #include "shell/Parameters.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +74,7 @@ private:
 
 TEST(AudioWithEditor, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
 {
-    static PluginModule module(BRIMTONE_PLUGIN_PATH);
+    const PluginModule& module = pluginUnderTest();
     ASSERT_TRUE(module.loaded()) << module.loadError();
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr)
