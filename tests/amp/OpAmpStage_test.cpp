@@ -41,6 +41,9 @@ TEST(OpAmpModel, OutputSaturatesSmoothlyTowardsTheSwing)
 TEST(OpAmpModel, ExactLoopSolution)
 {
     DrivePreamp stage;
+    // Beyond the knees the output bends: w = ±0.6 gives ±S·(0.6 − k²)/(1.6 − 2k).
+    for (double sign : {1.0, -1.0})
+        EXPECT_NEAR(stage.output(sign * 0.6 * kSwing / kGain), sign * 8.07601388650407, 1e-9);
     for (double K : {0.4097136944662836, 0.011531162865722644, 1.0}) {
         const double r = stage.loopScale(K);
         for (double p = -100.0; p <= 100.0; p += 0.0625) {
