@@ -35,7 +35,6 @@ TEST(TwoStateFilter, StartsWithThe1994InputResponseAt44k)
     f.setCoefficients(true, kT44k);
     f.setCoefficients(false, kT44k);
     expectCoefficients(f.discrete(), initial, 1e-17);
-    EXPECT_EQ(f.samplePeriod(), kT44k);
 }
 
 // The flavour groups' networks at 16x (a reference run: about 0.16 / 0.36 at 10 Hz,
@@ -57,39 +56,6 @@ TEST(InputFilter, GainsOfBothFlavourGroups)
     }
 }
 
-TEST(InputFilter, BlocksDirectCurrentAndKeepsChannelsApart)
-{
-    InputFilter f;
-    f.setCoefficients(true, kT44k);
-    double y = 1.0;
-    for (int n = 0; n < 44100; ++n)
-        y = f.process(1.0, 0);
-    EXPECT_NEAR(y, 0.0, 1e-6);
-    // Channel 1 saw nothing: its state is still zero, so its output is d·u.
-    EXPECT_DOUBLE_EQ(f.process(0.5, 1), 0.5 * f.discrete().D);
-}
-
-TEST(CleanOutputFilter, EveryInputReachesTheCoefficients)
-{
-    CleanOutputFilter f;
-    f.setCoefficients(0.5, false, false, kT44k);
-    const StateSpace<2> base = f.discrete();
-    f.setCoefficients(0.5, false, false, kT44k);
-    expectCoefficients(f.discrete(), base, 0.0);
-
-    auto differs = [&](double level, bool notMode1994, bool bright, double T) {
-        CleanOutputFilter g;
-        g.setCoefficients(0.5, false, false, kT44k);
-        g.setCoefficients(level, notMode1994, bright, T);
-        const StateSpace<2> s = g.discrete();
-        return s.A != base.A || s.B != base.B || s.C != base.C || s.D != base.D;
-    };
-    EXPECT_TRUE(differs(0.6, false, false, kT44k));
-    EXPECT_TRUE(differs(0.5, true, false, kT44k));
-    EXPECT_TRUE(differs(0.5, false, true, kT44k));
-    EXPECT_TRUE(differs(0.5, false, false, kT44k / 4.0));
-}
-
 TEST(CleanOutputFilter, LevelAndBrightShapeTheResponse)
 {
     const double T = kT44k / 16.0;
@@ -108,21 +74,6 @@ TEST(CleanOutputFilter, LevelAndBrightShapeTheResponse)
     EXPECT_NEAR(test::measureGain(f, 10000.0, T), 5.42860583e-06, 2e-3 * 5.42860583e-06);
     EXPECT_NEAR(gain(0.5, false, true, 20.0), 3.93752834e-06, 1e-6 * 3.93752834e-06);
     EXPECT_NEAR(gain(0.5, false, true, 10000.0), 1.42384755e-05, 1e-6 * 1.42384755e-05);
-}
-
-TEST(CleanOutputFilter, DisplayBlockCopiesTheCoefficients)
-{
-    CleanOutputFilter f;
-    f.setCoefficients(0.3, false, true, kT44k);
-    f.refreshDisplayBlock();
-    const DisplayBlock<2>& b = f.displayBlock();
-    const StateSpace<2> s = f.discrete();
-    EXPECT_EQ(b.a(0, 1), std::complex<float>(static_cast<float>(s.A[0][1]), 0.0f));
-    EXPECT_EQ(b.A[1], std::complex<float>(static_cast<float>(s.A[1][0]), 0.0f)); // column by column
-    EXPECT_EQ(b.B[1].real(), static_cast<float>(s.B[1]));
-    EXPECT_EQ(b.C[0].real(), static_cast<float>(s.C[0]));
-    EXPECT_EQ(b.D.real(), static_cast<float>(s.D));
-    EXPECT_EQ(b.D.imag(), 0.0f);
 }
 
 } // namespace

@@ -38,16 +38,11 @@ TEST(ShortConvolver, UnitImpulseYieldsTheResponseWithNoLatencyThenSilence)
     const std::vector<float> output = runThrough(*convolver, unitImpulse(3 * responseLength, 0));
     EXPECT_NEAR(output[0], h[0], 1e-7) << "the direct taps meet the sample just written";
     expectImpulseResponse(output, h, 0);
-}
-
-// Whatever the phase of the partition schedule at which it arrives.
-TEST(ShortConvolver, ImpulseResponseDoesNotDependOnTheArrivalPhase)
-{
-    const std::vector<float> h = randomSignal(responseLength, 22u);
-    auto convolver = std::make_unique<ShortConvolver>();
-    convolver->setImpulseResponse(h.data());
+    // Whatever the phase of the partition schedule at which it arrives.
+    auto later = std::make_unique<ShortConvolver>();
+    later->setImpulseResponse(h.data());
     const int at = 1000 + 255; // one sample before a 256 boundary, past a ring wrap
-    expectImpulseResponse(runThrough(*convolver, unitImpulse(at + 2 * responseLength, at)), h, at);
+    expectImpulseResponse(runThrough(*later, unitImpulse(at + 2 * responseLength, at)), h, at);
 }
 
 // A steady stream keeps all partitions busy at once: the output is the linear
@@ -88,13 +83,6 @@ TEST(ShortConvolver, ReloadingRightAfterABlockJobRestartsCleanly)
     }
     convolver->setImpulseResponse(h.data());
     expectImpulseResponse(runThrough(*convolver, unitImpulse(2 * responseLength, 0)), h, 0);
-}
-
-TEST(ShortConvolver, WithoutAResponseOutputsSilenceAndNeverBlocks)
-{
-    auto convolver = std::make_unique<ShortConvolver>();
-    for (float y : runThrough(*convolver, randomSignal(2 * responseLength, 30u)))
-        ASSERT_EQ(y, 0.0f);
 }
 
 } // namespace

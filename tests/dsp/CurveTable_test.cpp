@@ -14,7 +14,8 @@ constexpr double kSquares[5] = {0.0, 1.0, 4.0, 9.0, 9.0};
 
 CurveTable squares() { return CurveTable(kSquares, 1.0, 0.0, 3.0, 5.0, 2.0, 4); }
 
-TEST(CurveTable, InterpolatesLinearlyInsideTheGrid)
+// Inside the grid: linear interpolation, a tiny fraction reads the lower point alone.
+TEST(CurveTable, ReadsInsideTheGrid)
 {
     const CurveTable t = squares();
     EXPECT_DOUBLE_EQ(t.lookup(1.5), 2.5);
@@ -22,46 +23,28 @@ TEST(CurveTable, InterpolatesLinearlyInsideTheGrid)
     EXPECT_EQ(t.lookup(2.0), 4.0);
     EXPECT_EQ(t.lookup(3.0), 9.0);
     EXPECT_EQ(t.lookup(0.0), 0.0);
-}
-
-TEST(CurveTable, TinyFractionReadsTheLowerPointAlone)
-{
-    const CurveTable t = squares();
     EXPECT_EQ(t.lookup(1.0 + 5e-11), 1.0);
     EXPECT_GT(t.lookup(1.0 + 1e-9), 1.0);
     EXPECT_EQ(t.lookupClamped(2.0 + 5e-11), 4.0);
+    EXPECT_DOUBLE_EQ(t.lookupClamped(0.5), 0.5);
 }
 
-TEST(CurveTable, ContinuesOutsideByTheEndSlopes)
+// Outside: the end slopes continue it, the clamped read holds the end points, NaN is no index.
+TEST(CurveTable, ReadsOutsideTheGrid)
 {
     const CurveTable t = squares();
     EXPECT_DOUBLE_EQ(t.lookup(4.0), 9.0 + 5.0);
     EXPECT_DOUBLE_EQ(t.lookup(-1.5), -3.0);
-}
-
-TEST(CurveTable, ClampedReadDoesNotExtrapolate)
-{
-    const CurveTable t = squares();
     EXPECT_EQ(t.lookupClamped(10.0), 9.0);
     EXPECT_EQ(t.lookupClamped(-10.0), 0.0);
-    EXPECT_DOUBLE_EQ(t.lookupClamped(0.5), 0.5);
-}
-
-TEST(CurveTable, ComputedSlopesComeFromTheEndSamples)
-{
-    CurveTable t(kSquares, 2.0, 0.0, 1.5, 0.0, 0.0, 4);
-    t.setSlopesFromSamples();
-    EXPECT_DOUBLE_EQ(t.slopeBelow(), 2.0);
-    EXPECT_DOUBLE_EQ(t.slopeAbove(), 10.0);
-    EXPECT_DOUBLE_EQ(t.lookup(2.0), 14.0);
-}
-
-TEST(CurveTable, NotANumberNeverBecomesAnIndex)
-{
-    const CurveTable t = squares();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_TRUE(std::isnan(t.lookup(nan)));
     EXPECT_EQ(t.lookupClamped(nan), 0.0);
+    CurveTable computed(kSquares, 2.0, 0.0, 1.5, 0.0, 0.0, 4);
+    computed.setSlopesFromSamples();
+    EXPECT_DOUBLE_EQ(computed.slopeBelow(), 2.0);
+    EXPECT_DOUBLE_EQ(computed.slopeAbove(), 10.0);
+    EXPECT_DOUBLE_EQ(computed.lookup(2.0), 14.0);
 }
 
 } // namespace

@@ -121,10 +121,3 @@ TEST(AmplifierRuns, Avx512BuildMatchesThePlainBuild)
         GTEST_SKIP() << why;
     expectBuildMatchesPlain(VectorLevel::Avx512);
 }
-
-TEST(AmplifierRuns, VectorLevelNeverExceedsTheProcessor)
-{
-    Amplifier amplifier;
-    amplifier.setVectorLevel(VectorLevel::Avx512);
-    EXPECT_EQ(amplifier.vectorLevel(), Amplifier::widestVectorLevel());
-}

@@ -16,9 +16,8 @@ std::vector<float> noise(int length, unsigned seed)
     std::mt19937 generator(seed);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     std::vector<float> signal(length);
-    for (float& value : signal) {
+    for (float& value : signal)
         value = uniform(generator);
-    }
     return signal;
 }
 
@@ -28,9 +27,8 @@ TEST(RingDelay, ReadsBackEachSampleAndRunsInTimeOrderAcrossTheWrap)
     for (int n = 1; n <= 13; ++n) {
         line.advance();
         line.write(static_cast<float>(n));
-        for (int d = 0; d < 5 && d < n; ++d) {
+        for (int d = 0; d < 5 && d < n; ++d)
             ASSERT_EQ(line.read(d), static_cast<float>(n - d)) << "sample " << n << ", " << d << " ago";
-        }
         // From the oldest sample held to the newest, one contiguous run (zeros before the first).
         const float* run = line.since(4);
         for (int j = 0; j < 5; ++j) {
@@ -44,9 +42,8 @@ TEST(RingDelay, ReadsBackEachSampleAndRunsInTimeOrderAcrossTheWrap)
 float sequentialSum(const std::array<float, 7>& coeff, const std::vector<float>& in, int n)
 {
     float y = 0.0f;
-    for (int k = 0; k < 7; ++k) {
+    for (int k = 0; k < 7; ++k)
         y += coeff[k] * (n - k >= 0 ? in[n - k] : 0.0f);
-    }
     return y;
 }
 
@@ -65,13 +62,11 @@ TEST(FirFilter, BlocksGiveTheSequentialSumExactlyOnEachChannel)
     for (int b = 0; b < blocks; ++b) {
         const int first = b * kWeightedSumWidth;
         fir.process(left.data() + first, out.data(), kWeightedSumWidth, 0);
-        for (int j = 0; j < kWeightedSumWidth; ++j) {
+        for (int j = 0; j < kWeightedSumWidth; ++j)
             ASSERT_EQ(out[j], sequentialSum(coeff, left, first + j)) << "left, sample " << first + j;
-        }
         fir.process(right.data() + first, out.data(), kWeightedSumWidth, 1);
-        for (int j = 0; j < kWeightedSumWidth; ++j) {
+        for (int j = 0; j < kWeightedSumWidth; ++j)
             ASSERT_EQ(out[j], sequentialSum(coeff, right, first + j)) << "right, sample " << first + j;
-        }
     }
 }
 

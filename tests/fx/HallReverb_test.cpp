@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -82,12 +81,6 @@ TEST(HallReverb, DelaysFollowTheSampleRateAndClearReturnsToSilence)
     hall->setSamplePeriod(1.0 / 96000.0);
     hall->clear();
     // 0.022177 s at 96 kHz is 2128.99 samples.
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
-
-    // Rates above 192 kHz, and periods that give no positive rate, keep the previous rate.
-    for (double T : {1.0 / 200000.0, 0.0, -1.0 / 44100.0, std::numeric_limits<double>::quiet_NaN()})
-        hall->setSamplePeriod(T);
-    hall->clear();
     EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
 
     hall->setSamplePeriod(1.0 / 192000.0); // the shortest line is 4257.98 samples

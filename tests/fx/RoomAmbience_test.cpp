@@ -41,18 +41,11 @@ double reflection(int n, int delay, double gain)
 
 TEST(RoomAmbience, ImpulseGivesTheDirectPathThenTheFirstReflections)
 {
-    EXPECT_FLOAT_EQ(kAmbienceColourKernel[7], 1.0f); // 219 / 219
-    EXPECT_FLOAT_EQ(kAmbienceColourKernel[69], 12.0f / 219.0f);
-    EXPECT_FLOAT_EQ(kAmbienceDirectKernel[0], -0.125477f);
-    EXPECT_FLOAT_EQ(kAmbienceDirectKernel[21], -0.04469319f);
-
     const std::vector<float> r = impulseResponse(0);
-    for (int n = 0; n < 22; ++n) {
+    for (int n = 0; n < 22; ++n)
         EXPECT_FLOAT_EQ(r[n], 7.66f * kAmbienceDirectKernel[n]) << n;
-    }
-    for (int n = 22; n < 112; ++n) {
+    for (int n = 22; n < 112; ++n)
         EXPECT_EQ(r[n], 0.0f) << n;
-    }
     // Taps 0..3 (112 / 0.24576, 135 / -0.22332, 154 / 0.20957, 169 / -0.20034) alone shape
     // the response until tap 4 arrives at sample 180.
     for (int n = 112; n < 180; ++n) {
@@ -78,28 +71,10 @@ TEST(RoomAmbience, SecondChannelIsTheSameResponseTwentySamplesLater)
     // Includes the direct path and the longest read (tap 47 plus the offset, 2232 samples).
     const std::vector<float> left = impulseResponse(0);
     const std::vector<float> right = impulseResponse(1);
-    for (int n = 0; n < 20; ++n) {
+    for (int n = 0; n < 20; ++n)
         EXPECT_EQ(right[n], 0.0f) << n;
-    }
-    for (int n = 20; n < kLength; ++n) {
+    for (int n = 20; n < kLength; ++n)
         EXPECT_EQ(right[n], left[n - 20]) << n;
-    }
-}
-
-// An impulse after the delay line and every block and history have wrapped gives the same
-// response as on a fresh ambience.
-TEST(RoomAmbience, LateImpulseGivesTheSameResponse)
-{
-    constexpr int kLate = 6007;
-    RoomAmbience ambience;
-    const std::vector<float> fresh = impulseResponse(0);
-    for (int n = 0; n < kLate + kLength; ++n) {
-        float sample = n == kLate ? 1.0f : 0.0f;
-        ambience.process(sample, 0);
-        if (n >= kLate) {
-            ASSERT_NEAR(sample, fresh[n - kLate], 1e-6) << "sample " << n - kLate;
-        }
-    }
 }
 
 } // namespace
