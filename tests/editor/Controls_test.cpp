@@ -1,7 +1,6 @@
 #include "FakeImages.h"
 #include "editor/CLedButton.h"
 #include "editor/CLedDial.h"
-#include "editor/CLedIcon.h"
 #include "editor/CSlider.h"
 #include "editor/ViewHost.h"
 
@@ -203,41 +202,4 @@ TEST(CMeter, SegmentsOfTheEditorsMeterBars)
     b.send(MouseAction::Press, MouseButton::Left, 28, 100);
     b.send(MouseAction::Move, MouseButton::None, 28, 60);
     EXPECT_EQ(meter.barValue(0), 100);
-}
-
-TEST(Controls, AMissingImageLeavesTheControlInertAndTheRestWorking)
-{
-    Bench b;
-    TraceRecorder trace;
-    CLedButton missing, working;
-    CLedDial dial;
-    CMeter meter;
-    CLedIcon icon;
-    missing.create(b.context, 100, 100, 136, 12, 2);
-    working.create(b.context, 140, 100, 135, 13, 2);
-    dial.create(b.context, 10, 10, 999, 31.5f, 31.5f, CLedDial::editorRing(131), {});
-    meter.create(b.context, 24, 52, 998, 154, false, editorMeterBar(0), editorMeterBar(1));
-    icon.create(b.context, 997, 191, 97);
-    for (CDlgElem* c : std::initializer_list<CDlgElem*>{&missing, &working, &dial, &meter, &icon})
-        b.host.add(*c);
-    EXPECT_EQ(trace.reports(), (std::vector<std::string>{"CLedButtonWindowClass @ CLedButton::LoadBitmaps",
-                                                         "CLedDialWindowClass @ CLedDial::LoadBitmaps",
-                                                         "CQIVSliderClass @ CMeter::LoadBitmaps",
-                                                         "CLedIconWindowClass @ CLedIcon::LoadBitmaps"}));
-    EXPECT_FALSE(missing.hasView());
-    EXPECT_EQ(missing.width(), 0);
-    b.host.paint();
-    // Nothing drawn where the missing controls would be: the panel shows.
-    EXPECT_EQ(b.host.framebuffer().at(105, 105), b.panel.at(105, 105));
-    EXPECT_EQ(b.host.framebuffer().at(40, 40), b.panel.at(40, 40));
-
-    b.send(MouseAction::Press, MouseButton::Left, 105, 105);
-    b.send(MouseAction::Release, MouseButton::Left, 105, 105);
-    b.send(MouseAction::Press, MouseButton::Left, 40, 40);
-    b.send(MouseAction::Move, MouseButton::None, 40, 0);
-    EXPECT_EQ(dial.value(0), 0);
-    EXPECT_EQ(missing.state(), 0);
-    b.send(MouseAction::Press, MouseButton::Left, 145, 105);
-    EXPECT_EQ(working.state(), 1);
-    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{13, 1}}));
 }

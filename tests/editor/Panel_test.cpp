@@ -1,5 +1,5 @@
 // Controls painted through the view host: the status label centres its text,
-// only what changed is drawn again, and text blocks break between words.
+// and only what changed is drawn again.
 
 #include "FakeImages.h"
 #include "editor/CLabel.h"
@@ -60,46 +60,4 @@ TEST(EditorPanel, TheLabelCentresItsTextAndOnlyWhatChangedIsDrawnAgain)
     button.setVisible(false);
     EXPECT_EQ(host.paint(), button.rect());
     EXPECT_EQ(fb.at(163, 53), panel.at(163, 53));
-}
-
-TEST(Text, BlocksBreakBetweenWordsAndCentreEachLine)
-{
-    Image canvasImage(200, 100);
-    Canvas canvas = Canvas::of(canvasImage);
-    // Wide enough for all but the last word.
-    const Rect box{20, 10, 24 + textWidth(boldSans12, "DSP & UI programming"), 90};
-    const std::string_view words = "DSP & UI programming by";
-    ASSERT_GT(textWidth(boldSans12, words), box.width());
-    drawTextBlock(canvas, boldSans12, box, words, 0xFFFFFF, true);
-    drawTextBlock(canvas, boldSans12, {0, 60, 200, 100}, "ver. 1.0.00 / Win64\n\rJul 31 2014", 0xA4A4A4, false);
-    // Ink per row band: two broken lines in the box, then two explicit ones below.
-    auto inkRows = [&](int top, int bottom, Rect* extent) {
-        int rows = 0;
-        *extent = {1000, top, -1, top};
-        for (int y = top; y < bottom; ++y) {
-            bool any = false;
-            for (int x = 0; x < 200; ++x) {
-                if (canvasImage.at(x, y)) {
-                    any = true;
-                    extent->left = std::min(extent->left, x);
-                    extent->right = std::max(extent->right, x + 1);
-                }
-            }
-            rows += any;
-        }
-        return rows;
-    };
-    Rect first, second, rest;
-    EXPECT_GT(inkRows(10, 10 + boldSans12.cellHeight, &first), 5);
-    EXPECT_GT(inkRows(10 + boldSans12.cellHeight, 10 + 2 * boldSans12.cellHeight, &second), 5);
-    EXPECT_EQ(inkRows(10 + 2 * boldSans12.cellHeight, 60, &rest), 0);
-    EXPECT_GE(first.left, box.left);
-    EXPECT_LE(first.right, box.right);
-    EXPECT_NEAR((first.left + first.right) / 2.0, (box.left + box.right) / 2.0, 2.0);
-    EXPECT_NEAR((second.left + second.right) / 2.0, (box.left + box.right) / 2.0, 2.0);
-    Rect version, date;
-    EXPECT_GT(inkRows(60, 60 + boldSans12.cellHeight, &version), 5);
-    EXPECT_GT(inkRows(60 + boldSans12.cellHeight, 100, &date), 5);
-    EXPECT_NEAR((date.left + date.right) / 2.0, 100, 2.0);
-    EXPECT_GT(textWidth(boldSans20, "QIV Brimtone RX14"), textWidth(boldSans12, "QIV Brimtone RX14") * 3 / 2);
 }
