@@ -1,4 +1,5 @@
 #include "FakeImages.h"
+#include "editor/CLabel.h"
 #include "editor/CLedButton.h"
 #include "editor/CLedDial.h"
 #include "editor/CSlider.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 
 using namespace brimtone::editor;
 using namespace brimtone::editor::test;
@@ -202,4 +204,47 @@ TEST(CMeter, SegmentsOfTheEditorsMeterBars)
     b.send(MouseAction::Press, MouseButton::Left, 28, 100);
     b.send(MouseAction::Move, MouseButton::None, 28, 60);
     EXPECT_EQ(meter.barValue(0), 100);
+}
+
+// The status label centres its anti-aliased text; only what changed is drawn again.
+TEST(CLabel, CentresItsTextAndRepaintsOnlyWhatChanged)
+{
+    Bench b;
+    CLedButton button;
+    CLabel label;
+    button.create(b.context, 150, 40, 131, 12, 2);
+    label.create(b.context, 20, 150, 265, 20, 0xFF281E);
+    b.host.add(button);
+    b.host.add(label);
+    label.setText("Gain = 6.2  (Shift: steps of 10)");
+    EXPECT_EQ(b.host.paint(), b.host.framebuffer().bounds());
+    const Framebuffer& fb = b.host.framebuffer();
+    Rect inked{1000, 1000, -1, -1};
+    int partial = 0;
+    for (int y = 150; y < 170; ++y) {
+        for (int x = 20; x < 285; ++x) {
+            Pixel p = fb.at(x, y);
+            if (p == b.panel.at(x, y))
+                continue;
+            inked = {std::min(inked.left, x), std::min(inked.top, y), std::max(inked.right, x + 1),
+                     std::max(inked.bottom, y + 1)};
+            partial += (p >> 16 & 0xFF) < 200;
+        }
+    }
+    ASSERT_FALSE(inked.empty());
+    EXPECT_NEAR((inked.left + inked.right) / 2.0, 20 + 265 / 2.0, 2.0);
+    EXPECT_NEAR((inked.top + inked.bottom) / 2.0, 160, 3.0);
+    EXPECT_GE(inked.height(), 9); // 12-pixel characters with descenders
+    EXPECT_LE(inked.height(), 15);
+    EXPECT_GT(partial, 20); // anti-aliased edges
+
+    label.setText(std::string(100, 'x').c_str());
+    EXPECT_EQ(std::string(label.text()).size(), 63u);
+    EXPECT_EQ(b.host.paint(), label.rect());
+    EXPECT_EQ(b.host.paint(), Rect{});
+    // Hiding a control shows the panel where it was.
+    EXPECT_EQ(fb.at(163, 53), red);
+    button.setVisible(false);
+    EXPECT_EQ(b.host.paint(), button.rect());
+    EXPECT_EQ(fb.at(163, 53), b.panel.at(163, 53));
 }
