@@ -4,7 +4,6 @@
 #include "editor/DebugTrace.h"
 #include "editor/ImageSource.h"
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,23 +12,14 @@ namespace brimtone::editor::test {
 
 class FakeImages final : public ImageSource {
 public:
-    std::shared_ptr<const Image> image(int id) override
-    {
-        auto found = images_.find(id);
-        return found == images_.end() ? nullptr : found->second;
-    }
-    // pixel(x, y) gives each premultiplied pixel.
-    void add(int id, int w, int h, const std::function<Pixel(int, int)>& pixel)
+    std::shared_ptr<const Image> image(int id) override { return images_.count(id) ? images_[id] : nullptr; }
+    void addSolid(int id, int w, int h, Pixel p)
     {
         auto img = std::make_shared<Image>(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                img->at(x, y) = pixel(x, y);
+                img->at(x, y) = p;
         images_[id] = img;
-    }
-    void addSolid(int id, int w, int h, Pixel p)
-    {
-        add(id, w, h, [p](int, int) { return p; });
     }
 
 private:

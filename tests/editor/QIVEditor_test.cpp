@@ -1,14 +1,13 @@
 // The editor driven headless: a recording effect, a window that is never shown,
 // synthetic mouse events and ticks; checks the host-side log and the pixels.
 
+#include "editor/Compositing.h"
 #include "editor/DisplayViews.h"
 #include "editor/QIVEditor.h"
 
 #include "update/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
-
-#include <stb_image_write.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,25 +20,25 @@
 
 using namespace brimtone;
 using namespace brimtone::editor;
+using Log = std::vector<std::string>;
 
 namespace {
 
 class RecordingEffect final : public EditorEffect {
 public:
-    float values[20] = {};
-    float factory[20] = {};
-    std::vector<std::string> log;
+    float values[20] = {}, factory[20] = {};
+    Log log;
     EffectEditor* attached = nullptr;
     bool freshResponse = true;
     MeterSnapshot snapshot;
     std::array<float, FrequencyGrid::kPoints> levels{};
     TransferCapture::Point points[2][TransferCapture::kPoints]{};
-
-    void attach(EffectEditor* editor) override { attached = editor; }
-    const PluginIdentity& identity() const override { return testIdentity; }
-    PluginIdentity testIdentity{
+    PluginIdentity id{
         "QIV", "Brimtone", "QIV Brimtone RX14", "https://brimtone.example/?q=audio-fx", "unused", {'Q', 'B', 'R', 'T'},
         1000};
+
+    void attach(EffectEditor* editor) override { attached = editor; }
+    const PluginIdentity& identity() const override { return id; }
     float parameter(int index) override { return values[index]; }
     void parameterName(int index, ParamText& text) override { std::snprintf(text, sizeof text, "P%d", index); }
     void parameterDisplay(int index, ParamText& text) override
@@ -65,12 +64,6 @@ public:
 struct QuietWindow final : NativeWindow {
     void idle() override {}
 };
-std::unique_ptr<NativeWindow> openQuietWindow(void*, int, int, WindowClient&)
-{
-    return std::make_unique<QuietWindow>();
-}
-
-using Log = std::vector<std::string>;
 
 class EditorTest : public ::testing::Test {
 protected:
@@ -78,33 +71,26 @@ protected:
     {
         auto owned = std::make_unique<RecordingEffect>();
         fx = owned.get();
-        // A clean full panel: enabled, Clean channel, first flavour.
-        fx->values[0] = 1.0f;
+        fx->values[0] = 1.0f; // a clean full panel: enabled, Clean channel, first flavour
         fx->values[1] = 0.25f;
-        editor = std::make_unique<QIVEditor>(std::move(owned), &openQuietWindow);
-        int parent = 0;
+        editor = std::make_unique<QIVEditor>(std::move(owned), [](void*, int, int, WindowClient&) {
+            return std::unique_ptr<NativeWindow>(new QuietWindow);
+        });
         EXPECT_TRUE(editor->open(&parent));
         editor->paint();
         fx->log.clear();
     }
-
     // A click (press and release) at the middle of a control.
-    void click(int id, bool ctrl = false)
+    void click(int id)
     {
         Rect r = editor->control(id).rect();
-        mouseAt(MouseAction::Press, (r.left + r.right) / 2, (r.top + r.bottom) / 2, ctrl);
-        mouseAt(MouseAction::Release, (r.left + r.right) / 2, (r.top + r.bottom) / 2, ctrl);
+        mouseAt(MouseAction::Press, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        mouseAt(MouseAction::Release, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
-    void mouseAt(MouseAction action, int x, int y, bool ctrl = false, int notches = 0)
+    void mouseAt(MouseAction action, int x, int y, int notches = 0)
     {
-        MouseEvent e;
-        e.action = action;
-        e.button = action == MouseAction::Move || action == MouseAction::Wheel ? MouseButton::None : MouseButton::Left;
-        e.x = x;
-        e.y = y;
-        e.ctrl = ctrl;
-        e.wheelNotches = notches;
-        editor->mouse(e);
+        const bool none = action == MouseAction::Move || action == MouseAction::Wheel;
+        editor->mouse({action, none ? MouseButton::None : MouseButton::Left, x, y, false, false, notches});
     }
     void tick()
     {
@@ -119,7 +105,22 @@ protected:
                 ids.push_back(id);
         return ids;
     }
+    // The nameplate area shows image `plate` over the panel, pixel for pixel.
+    bool nameplateIs(int plate)
+    {
+        ResourceImages images;
+        auto panel = images.image(123), picture = images.image(plate);
+        if (!panel || !picture)
+            return false;
+        for (int y = 0; y < picture->height(); ++y)
+            for (int x = 0; x < picture->width(); ++x)
+                if (editor->framebuffer().at(191 + x, 97 + y)
+                    != blendPixel(panel->at(191 + x, 97 + y), picture->at(x, y), 255))
+                    return false;
+        return true;
+    }
 
+    int parent = 0;
     RecordingEffect* fx = nullptr;
     std::unique_ptr<QIVEditor> editor;
 };
@@ -135,21 +136,12 @@ std::vector<int> range(int first, int last, std::vector<int> tail = {})
 
 } // namespace
 
-TEST_F(EditorTest, AttachesReportsItsSizeAtAnyTimeAndStartsWithDisplayOff)
+TEST_F(EditorTest, AttachesAndEveryOpeningStartsWithDisplayOff)
 {
     EXPECT_EQ(fx->attached, editor.get());
-    vst::ERect* rect = nullptr;
-    ASSERT_TRUE(editor->getRect(&rect));
-    EXPECT_EQ(rect->right - rect->left, 1024);
-    EXPECT_EQ(rect->bottom - rect->top, 362);
     EXPECT_FALSE(editor->open(nullptr)) << "no parent window";
-    editor->close();
-    ASSERT_TRUE(editor->getRect(&rect));
-    EXPECT_EQ(rect->right, 1024);
 
     // Tube display and the About panel, then a new opening: display Off, no About.
-    int parent = 0;
-    ASSERT_TRUE(editor->open(&parent));
     click(40);
     EXPECT_EQ(editor->displayMode(), 3);
     click(14);
@@ -181,13 +173,22 @@ TEST_F(EditorTest, TheChannelAndFlavourDecideDialsSwitchAndNameplate)
 {
     // Clean with the first flavour: Bright in place of Shape, nameplate 159.
     EXPECT_EQ(shownIds(), range(2, 17, range(18, 40, {46, 47})));
+    EXPECT_TRUE(nameplateIs(159));
     click(26); // second flavour
     EXPECT_EQ(fx->log, (Log{"begin 16", "set 16 0.3333", "end 16"}));
     EXPECT_FALSE(editor->shown(17));
     EXPECT_TRUE(editor->shown(48));
     EXPECT_FALSE(editor->shown(0) || editor->shown(1) || editor->shown(47));
+    tick();
+    EXPECT_TRUE(nameplateIs(160));
+    click(23); // Drive: Gain, nameplate 162
+    EXPECT_TRUE(editor->shown(0) && !editor->shown(1) && editor->shown(49));
+    tick();
+    EXPECT_TRUE(nameplateIs(162));
     click(24); // Lead: Gain and Shape, nameplate 161
     EXPECT_TRUE(editor->shown(0) && editor->shown(1) && editor->shown(50));
+    tick();
+    EXPECT_TRUE(nameplateIs(161));
     click(21); // Bypass: no flavour buttons, and they no longer follow the host
     EXPECT_FALSE(editor->shown(25) || editor->shown(26) || editor->shown(27));
     fx->values[16] = 0.0f;
@@ -245,7 +246,7 @@ TEST_F(EditorTest, DialsFollowTheHostAndADragIsOneGesture)
 
     // The wheel: one notch is one percent, sent as an edit of its own.
     fx->log.clear();
-    mouseAt(MouseAction::Wheel, x, y, false, 3);
+    mouseAt(MouseAction::Wheel, x, y, 3);
     tick();
     EXPECT_EQ(fx->log, (Log{"begin 4", "set 4 0.55", "end 4"}));
 
@@ -323,32 +324,33 @@ TEST_F(EditorTest, TheResponseCurveSitsAroundItsMeanAndKeepsItsLastImage)
 {
     click(39);
     ASSERT_TRUE(editor->shown(41));
-    // A step: the low half 10 dB above the high half, mean in between.
+    // A step: the low half 30 dB above the high half, mean in between.
     for (std::size_t k = 0; k < fx->levels.size(); ++k)
-        fx->levels[k] = k < 86 ? 5.0f : -5.0f;
+        fx->levels[k] = k < 86 ? 15.0f : -15.0f;
     tick();
     CScopeXY& s = editor->scope(41);
-    float mean = (86 * 5.0f - 87 * 5.0f) / 173.0f;
+    const float mean = (86 * 15.0f - 87 * 15.0f) / 173.0f;
+    // The curve's row in a column: the centre of the red it added to the face.
     auto rowOf = [&](int column) {
-        int best = -1;
-        unsigned bestRed = 0;
+        double sum = 0, weighted = 0;
         for (int y = 0; y < s.height(); ++y) {
-            unsigned red = s.shownAt(column, y) >> 16 & 0xFF;
-            if (red > bestRed)
-                bestRed = red, best = y;
+            double red = (s.shownAt(column, y) >> 16 & 0xFF) - (s.canvasAt(column, y) >> 16 & 0xFF);
+            sum += red;
+            weighted += red * y;
         }
-        return best;
+        return weighted / sum;
     };
     // Column 1 + k holds point k: row (mean − L) / 35 · 40 + 41.
-    EXPECT_NEAR(rowOf(11), (mean - 5.0f) / 35.0f * 40.0f + 41.0f, 0.6);
-    EXPECT_NEAR(rowOf(150), (mean + 5.0f) / 35.0f * 40.0f + 41.0f, 0.6);
-    Pixel before = s.shownAt(11, rowOf(11));
+    EXPECT_NEAR(rowOf(11), (mean - 15.0f) / 35.0f * 40.0f + 41.0f, 0.02);
+    EXPECT_NEAR(rowOf(150), (mean + 15.0f) / 35.0f * 40.0f + 41.0f, 0.02);
+    const Pixel before = s.shownAt(11, 24);
     // No new curve: nothing drawn, the last image stays.
     fx->freshResponse = false;
     for (float& l : fx->levels)
         l = 0;
     tick();
-    EXPECT_EQ(s.shownAt(11, rowOf(11)), before);
+    EXPECT_EQ(s.shownAt(11, 24), before);
+    EXPECT_NEAR(rowOf(11), (mean - 15.0f) / 35.0f * 40.0f + 41.0f, 0.02);
 }
 
 TEST_F(EditorTest, TheTransferTraceAndItsOverflowMarker)
@@ -377,50 +379,11 @@ TEST_F(EditorTest, TheTransferTraceAndItsOverflowMarker)
     EXPECT_NE(left.shownAt(20, left.clip().top), CScopeXY::markerBright);
 }
 
-TEST_F(EditorTest, TheComposedPanelIsWrittenForPeopleToSee)
-{
-    fx->values[3] = 0.7f;
-    fx->values[4] = 0.55f;
-    fx->values[5] = 0.6f;
-    fx->values[6] = 0.4f;
-    fx->values[7] = 0.65f;
-    fx->values[1] = 1.0f;
-    fx->snapshot.inPeak[0] = fx->snapshot.inPeak[1] = 0.3;
-    fx->snapshot.outPeak[0] = 0.5;
-    fx->snapshot.outPeak[1] = 0.45;
-    for (std::size_t k = 0; k < fx->levels.size(); ++k)
-        fx->levels[k] = static_cast<float>(6 * std::exp(-std::pow(std::log(k / 40.0 + 0.1), 2)) - 0.05 * k);
-    click(39);
-    tick();
-    Rect all = editor->paint();
-    const Framebuffer& fb = editor->framebuffer();
-    std::vector<unsigned char> rgba;
-    for (int y = 0; y < fb.height(); ++y)
-        for (int x = 0; x < fb.width(); ++x) {
-            Pixel p = fb.at(x, y);
-            rgba.insert(rgba.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                                     static_cast<unsigned char>(p), 255});
-        }
-    std::string path = std::string(BRIMTONE_TEST_OUTPUT_DIR) + "/editor_full.png";
-    ASSERT_NE(stbi_write_png(path.c_str(), fb.width(), fb.height(), 4, rgba.data(), fb.width() * 4), 0);
-    (void)all;
-    // The Lead nameplate and a lit Gain dial segment are there.
-    EXPECT_TRUE(editor->shown(50));
-    EXPECT_EQ(fb.width(), 1024);
-}
-
-// While the About panel shows (with its text), the dials freeze; switched
-// off, they follow the host again at the next tick.
-TEST_F(EditorTest, AboutPanelShowsItsTextAndFreezesTheDials)
+// While the About panel shows, the dials freeze; switched off, they follow the
+// host again at the next tick.
+TEST_F(EditorTest, AboutPanelFreezesTheDials)
 {
     click(14);
-    editor->paint();
-    int titlePixels = 0;
-    for (int y = 90; y < 117; ++y)
-        for (int x = 378; x < 697; ++x)
-            titlePixels += editor->framebuffer().at(x, y) == pixelFromBgra(0xED, 0xB2, 0x72, 255);
-    EXPECT_GT(titlePixels, 50);
-
     fx->values[2] = 0.9f; // Input: its dial shows on every panel
     tick();
     EXPECT_NE(editor->dial(8).value(0), 90);
@@ -429,9 +392,9 @@ TEST_F(EditorTest, AboutPanelShowsItsTextAndFreezesTheDials)
     EXPECT_EQ(editor->dial(8).value(0), 90);
 }
 
-// The update button: one check at a time, its texts in the status line, the
-// About panel with its text drawn once, and the download question in the
-// panel (X11 has no message box) that takes the mouse until it is answered.
+// The update button: one check at a time, its texts in the status line, and the
+// download question in the panel (X11 has no message box) that takes the mouse
+// until it is answered.
 TEST_F(EditorTest, UpdateCheckReportsInTheStatusLineAndAsksInThePanel)
 {
     std::string record = "TRBQ";
@@ -470,65 +433,4 @@ TEST_F(EditorTest, UpdateCheckReportsInTheStatusLineAndAsksInThePanel)
     EXPECT_FALSE(editor->question().asking());
     click(24);
     EXPECT_FALSE(fx->log.empty());
-
-    // Closed while a check hangs on a silent server: back at once, and no
-    // question is asked afterwards for the closed editor.
-    LocalHttpServer silent([](LocalHttpServer::Connection& c) { c.waitForClose(std::chrono::seconds(5)); });
-    setenv("BRIMTONE_UPDATE_URL", silent.url("/versions.dat").c_str(), 1);
-    click(15);
-    unsetenv("BRIMTONE_UPDATE_URL");
-    const auto start = std::chrono::steady_clock::now();
-    editor->close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
-    editor->onTimer();
-    EXPECT_FALSE(editor->question().asking());
-}
-
-TEST(CScopeXY, PrimitivesCombineAsTheDisplayNeeds)
-{
-    // Plot primitives on a plain face: OR for dots, weights for the smooth dot.
-    struct Images final : ImageSource {
-        std::shared_ptr<const Image> image(int) override
-        {
-            auto img = std::make_shared<Image>(20, 20);
-            for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < 20; ++x)
-                    img->at(x, y) = 0xFF000000;
-            return img;
-        }
-    } images;
-    ControlContext context{images, nullptr, nullptr};
-    CScopeXY s;
-    s.create(context, 1, 0, 0, 16, 16, 1.0f, 255);
-    EXPECT_EQ(s.clip().left, 2);
-    EXPECT_EQ(s.clip().bottom, 17);
-    s.plotDot(0, 0, 0x000F01);
-    s.plotDot(0, 0, 0x0F0003);
-    EXPECT_EQ(s.canvasAt(10, 10), 0xFF0F0F03u) << "OR, not a blend";
-    s.plotDot(5.0f, 0.5f, 0x000100);
-    EXPECT_EQ(s.canvasAt(17, 14), 0xFF000100u) << "right of the plot: on the edge column";
-    // Row 10 exactly (b = 0): full weight there, half on the neighbours.
-    s.plotSmooth(-0.5f, 0, 0x808080);
-    EXPECT_EQ(s.canvasAt(6, 10) & 0xFFFFFF, 0x808080u);
-    EXPECT_EQ(s.canvasAt(6, 9) & 0xFFFFFF, 0x404040u);
-    EXPECT_EQ(s.canvasAt(6, 11) & 0xFFFFFF, 0x404040u);
-    EXPECT_EQ(s.canvasAt(6, 12) & 0xFFFFFF, 0u);
-    s.plotDot(0, std::nanf(""), 0xFFFFFF); // nowhere
-    s.present();
-    EXPECT_EQ(s.shownAt(10, 10), 0xFF0F0F03u);
-    EXPECT_EQ(s.canvasAt(10, 10), 0xFF000000u) << "persistence 255: back to the face";
-    s.present();
-    EXPECT_EQ(s.shownAt(10, 10), 0xFF000000u);
-    // A fading scope keeps three quarters of a trail per frame.
-    CScopeXY fading;
-    fading.create(context, 1, 0, 0, 16, 16, 1.0f, 0);
-    fading.plotDot(0, 0, 0x800000);
-    fading.present();
-    fading.present();
-    EXPECT_EQ(fading.shownAt(10, 10) & 0xFFFFFF, 0x600000u);
-    // A horizontal line: full weight on its row, the end point left out.
-    fading.drawLine(3, 5, 13, 5, 0xFFFFFF);
-    EXPECT_EQ(fading.canvasAt(4, 5) & 0xFFFFFF, 0xFEFEFEu);
-    EXPECT_EQ(fading.canvasAt(13, 5) & 0xFFFFFF, 0u);
-    EXPECT_GT(fading.canvasAt(4, 6) & 0xFF, 0u);
 }

@@ -26,27 +26,26 @@ class LocalHttpServer {
 public:
 #ifdef _WIN32
     using Socket = SOCKET;
+    static constexpr int kNoSignal = 0;
     static int pollOne(Socket socket, int milliseconds)
     {
         WSAPOLLFD entry{socket, POLLIN, 0};
         return WSAPoll(&entry, 1, milliseconds);
     }
     static void closeSocket(Socket socket) { closesocket(socket); }
-    static constexpr int kNoSignal = 0;
 #else
     using Socket = int;
+    static constexpr int kNoSignal = MSG_NOSIGNAL;
     static int pollOne(Socket socket, int milliseconds)
     {
         pollfd entry{socket, POLLIN, 0};
         return ::poll(&entry, 1, milliseconds);
     }
     static void closeSocket(Socket socket) { ::close(socket); }
-    static constexpr int kNoSignal = MSG_NOSIGNAL;
 #endif
 
     struct Connection {
         Socket socket;
-        std::string request;
         const std::atomic<bool>& stopping;
         std::atomic<long long>& bytesSent;
 
@@ -66,16 +65,14 @@ public:
         {
             auto end = std::chrono::steady_clock::now() + limit;
             char scratch[256];
-            while (!stopping && std::chrono::steady_clock::now() < end) {
+            while (!stopping && std::chrono::steady_clock::now() < end)
                 if (pollOne(socket, 10) > 0 && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
                     return true;
-            }
             return false;
         }
     };
-    using Handler = std::function<void(Connection&)>;
 
-    explicit LocalHttpServer(Handler handler) : handler_(std::move(handler))
+    explicit LocalHttpServer(std::function<void(Connection&)> handler) : handler_(std::move(handler))
     {
 #ifdef _WIN32
         WSADATA data;
@@ -85,7 +82,7 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
+        auto length = static_cast<socklen_t>(sizeof address);
         ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener_, 8);
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
@@ -97,9 +94,6 @@ public:
         stopping_ = true;
         thread_.join();
         closeSocket(listener_);
-#ifdef _WIN32
-        WSACleanup();
-#endif
     }
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
@@ -110,7 +104,6 @@ public:
         std::lock_guard lock(mutex_);
         return lastRequest_;
     }
-
     static std::string answer(int status, std::string_view body)
     {
         return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size())
@@ -124,39 +117,25 @@ private:
             if (pollOne(listener_, 20) <= 0)
                 continue;
             Socket client = ::accept(listener_, nullptr, nullptr);
-#ifdef _WIN32
-            if (client == INVALID_SOCKET)
-                continue;
-#else
-            if (client < 0)
-                continue;
-#endif
             ++connections_;
-            Connection connection{client, readRequest(client), stopping_, bytesSent_};
+            // The request up to its blank line, as far as it comes within a second.
+            std::string request;
+            char chunk[1024];
+            long got = 1;
+            while (request.find("\r\n\r\n") == std::string::npos && got > 0 && pollOne(client, 1000) > 0)
+                if ((got = ::recv(client, chunk, sizeof chunk, 0)) > 0)
+                    request.append(chunk, static_cast<std::size_t>(got));
             {
                 std::lock_guard lock(mutex_);
-                lastRequest_ = connection.request;
+                lastRequest_ = request;
             }
+            Connection connection{client, stopping_, bytesSent_};
             handler_(connection);
             closeSocket(client);
         }
     }
-    std::string readRequest(Socket client)
-    {
-        std::string request;
-        char chunk[1024];
-        while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
-            if (pollOne(client, 1000) <= 0)
-                break;
-            auto got = ::recv(client, chunk, sizeof chunk, 0);
-            if (got <= 0)
-                break;
-            request.append(chunk, static_cast<std::size_t>(got));
-        }
-        return request;
-    }
 
-    Handler handler_;
+    std::function<void(Connection&)> handler_;
     Socket listener_{};
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -122,6 +122,7 @@ TEST(PluginEditor, LifecycleAsHostsDriveIt)
     DestroyWindow(second);
     other->dispatch(vst::effEditIdle);
     other->dispatch(vst::effEditClose);
+    EXPECT_EQ(other->dispatch(vst::effEditOpen, 0, 0, second), 0) << "a window that is gone is refused";
     other.reset();
     idleFor(*instance, 100);
     EXPECT_NE(wintest::firstChild(parent), nullptr);
