@@ -125,22 +125,6 @@ TEST(CLedDial, PixelsStraightAboveTheCentreAndMouseRules)
     EXPECT_TRUE(dial.changed(0));
 }
 
-TEST(CLedButton, TogglesOnPressNotifiesAtOnceAndIgnoresDoubleClicks)
-{
-    Bench b;
-    CLedButton button;
-    button.create(b.context, 100, 100, 135, 12, 2);
-    b.host.add(button);
-    b.send(MouseAction::Press, 110, 110);
-    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}}));
-    // A double click: press, release, double click, release toggles once.
-    for (auto a : {MouseAction::Release, MouseAction::Press, MouseAction::Release, MouseAction::DoubleClick,
-                   MouseAction::Release})
-        b.send(a, 110, 110);
-    EXPECT_EQ(button.state(), 0);
-    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}, {12, 0}}));
-}
-
 TEST(CMeter, SegmentsOfTheEditorsMeterBars)
 {
     Bench b;
@@ -167,8 +151,9 @@ TEST(CMeter, SegmentsOfTheEditorsMeterBars)
     EXPECT_EQ(meter.barValue(1), 100) << "clamped";
 }
 
-// The status label centres its text; only what changed is drawn again.
-TEST(CLabel, CentresItsTextAndRepaintsOnlyWhatChanged)
+// The status label centres its text; only what changed is drawn again; a button toggles
+// on press, notifies at once and ignores double clicks.
+TEST(CLabelAndCLedButton, CentredTextRepaintsOnlyWhatChangedAndButtonsToggleOnPress)
 {
     Bench b;
     CLedButton button;
@@ -188,6 +173,14 @@ TEST(CLabel, CentresItsTextAndRepaintsOnlyWhatChanged)
                          std::max(inked.bottom, y + 1)};
     EXPECT_NEAR((inked.left + inked.right) / 2.0, 20 + 265 / 2.0, 2.0);
     EXPECT_NEAR((inked.top + inked.bottom) / 2.0, 160, 3.0);
+    b.send(MouseAction::Press, 160, 50);
+    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}}));
+    for (auto a : {MouseAction::Release, MouseAction::Press, MouseAction::Release, MouseAction::DoubleClick,
+                   MouseAction::Release})
+        b.send(a, 160, 50);
+    EXPECT_EQ(button.state(), 0);
+    EXPECT_EQ(b.notices.sent, (std::vector<std::pair<int, int>>{{12, 1}, {12, 0}}));
+    b.host.paint();
     label.setText(std::string(100, 'x').c_str());
     EXPECT_EQ(std::string(label.text()).size(), 63u);
     EXPECT_EQ(b.host.paint(), label.rect());

@@ -331,10 +331,7 @@ TEST_F(EditorTest, UpdateCheckReportsInTheStatusLineAndAsksInThePanel)
 {
     const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n" + std::string("TRBQ\xE9\x03\0\0", 8);
     std::atomic<int> requests{0};
-    LocalHttpServer server([&](LocalHttpServer::Connection& c) {
-        ++requests;
-        c.send(reply); // version 1001, one above ours
-    });
+    LocalHttpServer server([&](LocalHttpServer::Connection& c) { c.send(reply), ++requests; }); // 1001: newer
     setenv("BRIMTONE_UPDATE_URL", server.url("/versions.dat").c_str(), 1);
     click(15);
     click(15); // ignored while the first check runs
