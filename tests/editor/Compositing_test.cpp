@@ -32,13 +32,10 @@ TEST(Compositing, StripFramesShareOneBackgroundPatchAndAlphaZeroIsTheBarePatch)
 TEST(Png, DecodesToPremultipliedBgraAndReportsOnlyRealFailures)
 {
     const unsigned char rgba[] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 200, 100, 50, 51};
-    std::vector<std::uint8_t> png;
-    stbi_write_png_to_func(
-        [](void* ctx, void* data, int size) {
-            auto* out = static_cast<std::vector<std::uint8_t>*>(ctx);
-            out->insert(out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
-        },
-        &png, 2, 2, 4, rgba, 8);
+    int size = 0;
+    unsigned char* written = stbi_write_png_to_mem(rgba, 8, 2, 2, 4, &size);
+    const std::vector<std::uint8_t> png(written, written + size);
+    STBIW_FREE(written);
     TraceRecorder trace;
     auto image = decodePng(png);
     ASSERT_TRUE(image && image->width() == 2 && image->height() == 2);

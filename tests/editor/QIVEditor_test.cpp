@@ -231,11 +231,11 @@ TEST_F(EditorTest, DialsFollowTheHostAndADragIsOneGesture)
     EXPECT_EQ(editor->dial(2).value(0), 63);
 }
 
-TEST_F(EditorTest, MetersSpanMinus52ToPlus10Decibels)
+TEST_F(EditorTest, MetersSpanMinus52ToPlus10DecibelsAndBiasNeedlesStopAtTheirEnds)
 {
     // -21 dB is 31 dB above the floor: 50 %; huge and NaN peaks pin the ends.
-    const double cases[][5] = {{-52, 10, -21, -400, 0}, {6000, NAN, -52, -52, 1}};
-    for (auto& c : cases) {
+    const double peaks[][5] = {{-52, 10, -21, -400, 0}, {6000, NAN, -52, -52, 1}};
+    for (auto& c : peaks) {
         for (int ch = 0; ch < 2; ++ch) {
             fx->snapshot.inPeak[ch] = std::pow(10.0, c[ch] / 20.0);
             fx->snapshot.outPeak[ch] = std::pow(10.0, c[2 + ch] / 20.0);
@@ -245,10 +245,6 @@ TEST_F(EditorTest, MetersSpanMinus52ToPlus10Decibels)
         EXPECT_EQ(editor->meter(10).barValue(1), c[4] ? 0 : 100);
         EXPECT_EQ(editor->meter(11).barValue(0), c[4] ? 0 : 50);
     }
-}
-
-TEST_F(EditorTest, BiasNeedlesStopAtTheirEnds)
-{
     click(38);
     EXPECT_STREQ(editor->status().text(), "Display = Dynamic Bias");
     EXPECT_TRUE(editor->shown(42) && editor->shown(43) && !editor->shown(41));
