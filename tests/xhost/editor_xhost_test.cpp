@@ -3,13 +3,16 @@
 // clicked with XTest; checks the automation the host receives and compares the
 // window's pixels with the editor's headless rendering.
 
-#include "PluginHost.h"
+#include "../host/AudioThreadCounters.h"
+#include "../host/PluginUnderTest.h"
 #include "editor/QIVEditor.h"
+#include "shell/Parameters.h"
 #include "shell/PluginIdentity.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,11 +30,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const PluginModule& module()
-{
-    static PluginModule m(BRIMTONE_PLUGIN_PATH);
-    return m;
-}
+const PluginModule& module() { return pluginUnderTest(); }
 
 // The headless editor with the plug-in's parameter values and no signal: what the
 // window must show with the display off and the status line empty.
@@ -372,4 +371,77 @@ TEST_F(XHostTest, IdledOftenTheEditorTicksEvery33Milliseconds)
     EXPECT_NEAR(periods[5], 33.0, 4.0);
     plugin.dispatch(vst::effEditClose);
     XDestroyWindow(display, parent);
+}
+
+// While the main thread idles the editor, switches its display views and drags
+// Volume, the audio thread (Lead, cabinet and spring on) neither allocates nor
+// waits on a lock. Under a sanitizer the counters step aside.
+TEST_F(XHostTest, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
+{
+    if (!hasXTest)
+        GTEST_SKIP() << "the X server has no XTEST extension";
+    constexpr int kFrames = 128, kDisplayKeyX[] = {471, 526, 582};
+    Instance plugin(module(), 48000.0, kFrames);
+    plugin.set(Channel, 1.0f);
+    plugin.set(SpkSim, 1.0f);
+    plugin.set(RevMode, 1.0f);
+    Window parent = makeParent();
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
+    const Window child = children(parent).at(0);
+
+    counters::Counts audio;
+    std::atomic<bool> playing{true};
+    std::atomic<long> blocks{0};
+    std::thread audioThread([&] {
+        const std::vector<float> guitar = pluckedLowE(48000.0, 1.0);
+        std::vector<float> in(kFrames), outLeft(kFrames), outRight(kFrames);
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {outLeft.data(), outRight.data()};
+        std::size_t position = 0;
+        counters::AudioThreadScope scope(audio);
+        while (playing.load()) {
+            for (int i = 0; i < kFrames; ++i, position = (position + 1) % guitar.size())
+                in[i] = 4.0f * guitar[position];
+            plugin.effect()->processReplacing(plugin.effect(), ins, outs, kFrames);
+            blocks.fetch_add(1);
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    auto views = [&] { return screenshot(child, 436, 138, 172, 80); };
+    idleFor(plugin, 60, 200ms);
+    const auto displayOff = views();
+    int viewsDrawn = 0, phasesWithAudio = 0;
+    for (int view = 1; view <= 3; ++view) {
+        const long blocksBefore = blocks.load();
+        pointerTo(child, kDisplayKeyX[view - 1] + 25, 223 + 10);
+        button(1, true);
+        button(1, false);
+        idleFor(plugin, 60, 300ms);
+        viewsDrawn += views() != displayOff;
+        pointerTo(child, 325 + 32, 30 + 29);
+        button(1, true);
+        for (int step = 1; step <= 5; ++step) {
+            pointerTo(child, 325 + 32, 30 + 29 + (view % 2 ? -8 : 8) * step);
+            idleFor(plugin, 60, 50ms);
+        }
+        button(1, false);
+        idleFor(plugin, 60, 100ms);
+        phasesWithAudio += blocks.load() - blocksBefore >= 10;
+    }
+    playing = false;
+    audioThread.join();
+    plugin.dispatch(vst::effEditClose);
+    XDestroyWindow(display, parent);
+
+    EXPECT_EQ(phasesWithAudio, 3);
+    EXPECT_EQ(viewsDrawn, 3);
+    const auto edits = takeEdits();
+    EXPECT_GE(
+        std::count_if(edits.begin(), edits.end(),
+                      [](const EditReport& e) { return e.opcode == vst::audioMasterAutomate && e.index == Level; }),
+        3);
+    if (const std::string missing = counters::unavailableReason(); !missing.empty())
+        GTEST_SKIP() << "allocation and lock counters not available here: " << missing;
+    EXPECT_EQ(audio.allocations, 0);
+    EXPECT_EQ(audio.blockingLocks, 0);
 }
