@@ -99,7 +99,6 @@ protected:
         }
         return result;
     }
-    // Idles the editor at `hz` for `duration`.
     static void idleFor(Instance& plugin, double hz, std::chrono::milliseconds duration)
     {
         auto end = std::chrono::steady_clock::now() + duration;
@@ -108,7 +107,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(1e6 / hz)));
         }
     }
-    // XTest input at window coordinates of `w`.
     void pointerTo(Window w, int x, int y)
     {
         int rx, ry;
@@ -122,7 +120,11 @@ protected:
         XTestFakeButtonEvent(display, b, down ? True : False, 0);
         XSync(display, False);
     }
-    // The pixels of an area of `w` as 0x00RRGGBB.
+    void click(unsigned b, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            button(b, true), button(b, false);
+    }
     std::vector<std::uint32_t> screenshot(Window w, int left = 0, int top = 0, int width = 1024, int height = 362)
     {
         std::vector<std::uint32_t> pixels;
@@ -201,11 +203,22 @@ TEST_F(XHostTest, OpensInTheHostWindowAndShowsTheHeadlessPictureAtEveryIdleRate)
         EXPECT_EQ(differences(plugin, child), 0) << run.hz << " Hz";
     }
     EXPECT_TRUE(takeEdits().empty()) << "following the host sends nothing back";
+
+    // A second instance open at once, in its own window.
+    Instance second(module());
+    Window b = makeParent(0, 400);
+    ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
+    second.set(4, 0.8f);
+    for (int i = 0; i < 10; ++i, std::this_thread::sleep_for(20ms))
+        plugin.dispatch(vst::effEditIdle), second.dispatch(vst::effEditIdle);
+    EXPECT_EQ(differences(plugin, child), 0);
+    EXPECT_EQ(differences(second, children(b).at(0)), 0);
+    second.dispatch(vst::effEditClose);
     plugin.dispatch(vst::effEditClose);
     EXPECT_TRUE(children(parent).empty());
     plugin.dispatch(vst::effEditClose);
-    plugin.dispatch(vst::effEditIdle);
     XDestroyWindow(display, parent);
+    XDestroyWindow(display, b);
 }
 
 TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
@@ -223,8 +236,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
 
     // The Lead button.
     pointerTo(child, 332 + 25, 285 + 22);
-    button(1, true);
-    button(1, false);
+    click(1);
     settle();
     EXPECT_EQ(takeEdits().size(), 3u) << "begin, set, end";
     EXPECT_EQ(plugin.get(1), 1.0f);
@@ -256,10 +268,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     // The wheel, two notches up.
     const float dragged = plugin.get(4);
     pointerTo(child, x, y);
-    button(4, true);
-    button(4, false);
-    button(4, true);
-    button(4, false);
+    click(4, 2);
     settle();
     EXPECT_NEAR(plugin.get(4), dragged + 0.02f, 0.001f);
 
@@ -267,10 +276,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     plugin.set(4, 0.1f);
     settle();
     takeEdits();
-    button(1, true);
-    button(1, false);
-    button(1, true);
-    button(1, false);
+    click(1, 2);
     settle();
     Instance fresh(module());
     EXPECT_FLOAT_EQ(plugin.get(4), fresh.get(4));
@@ -318,24 +324,6 @@ TEST_F(XHostTest, OpenAndCloseSurviveWhatHostsDo)
     plugin.dispatch(vst::effEditIdle);
     // A window id that does not exist is refused.
     EXPECT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 0);
-
-    // Two instances open at once, each in its own window.
-    Instance second(module());
-    Window a = makeParent(), b = makeParent(0, 400);
-    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(a)), 1);
-    ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
-    second.set(4, 0.8f);
-    for (int i = 0; i < 10; ++i) {
-        plugin.dispatch(vst::effEditIdle);
-        second.dispatch(vst::effEditIdle);
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(differences(plugin, children(a).at(0)), 0);
-    EXPECT_EQ(differences(second, children(b).at(0)), 0);
-    plugin.dispatch(vst::effEditClose);
-    second.dispatch(vst::effEditClose);
-    XDestroyWindow(display, a);
-    XDestroyWindow(display, b);
 }
 
 TEST_F(XHostTest, IdledOftenTheEditorTicksEvery33Milliseconds)
@@ -414,8 +402,7 @@ TEST_F(XHostTest, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
     for (int view = 1; view <= 3; ++view) {
         const long blocksBefore = blocks.load();
         pointerTo(child, kDisplayKeyX[view - 1] + 25, 223 + 10);
-        button(1, true);
-        button(1, false);
+        click(1);
         idleFor(plugin, 60, 300ms);
         viewsDrawn += views() != displayOff;
         pointerTo(child, 325 + 32, 30 + 29);
