@@ -6,12 +6,18 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+using pollfd = WSAPOLLFD;
+inline int poll(pollfd* entry, int n, int ms) { return WSAPoll(entry, n, ms); }
+inline void closeSocket(SOCKET socket) { closesocket(socket); }
+#define MSG_NOSIGNAL 0
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+using SOCKET = int;
+inline void closeSocket(SOCKET socket) { ::close(socket); }
 #endif
 
 #include <atomic>
@@ -24,35 +30,21 @@
 
 class LocalHttpServer {
 public:
-#ifdef _WIN32
-    using Socket = SOCKET;
-    static constexpr int kNoSignal = 0;
-    static int pollOne(Socket socket, int milliseconds)
-    {
-        WSAPOLLFD entry{socket, POLLIN, 0};
-        return WSAPoll(&entry, 1, milliseconds);
-    }
-    static void closeSocket(Socket socket) { closesocket(socket); }
-#else
-    using Socket = int;
-    static constexpr int kNoSignal = MSG_NOSIGNAL;
-    static int pollOne(Socket socket, int milliseconds)
+    static bool readable(SOCKET socket, int ms)
     {
         pollfd entry{socket, POLLIN, 0};
-        return ::poll(&entry, 1, milliseconds);
+        return poll(&entry, 1, ms) > 0;
     }
-    static void closeSocket(Socket socket) { ::close(socket); }
-#endif
 
     struct Connection {
-        Socket socket;
+        SOCKET socket;
         const std::atomic<bool>& stopping;
         std::atomic<long long>& bytesSent;
 
         bool send(std::string_view bytes)
         {
             while (!bytes.empty()) {
-                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), kNoSignal);
+                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), MSG_NOSIGNAL);
                 if (sent <= 0)
                     return false;
                 bytesSent += sent;
@@ -63,10 +55,10 @@ public:
         // True once the client has closed its end; false when the server stops first.
         bool waitForClose(std::chrono::milliseconds limit)
         {
-            auto end = std::chrono::steady_clock::now() + limit;
             char scratch[256];
-            while (!stopping && std::chrono::steady_clock::now() < end)
-                if (pollOne(socket, 10) > 0 && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
+            for (auto end = std::chrono::steady_clock::now() + limit;
+                 !stopping && std::chrono::steady_clock::now() < end;)
+                if (readable(socket, 10) && ::recv(socket, scratch, sizeof scratch, 0) <= 0)
                     return true;
             return false;
         }
@@ -114,15 +106,15 @@ private:
     void serve()
     {
         while (!stopping_) {
-            if (pollOne(listener_, 20) <= 0)
+            if (!readable(listener_, 20))
                 continue;
-            Socket client = ::accept(listener_, nullptr, nullptr);
+            SOCKET client = ::accept(listener_, nullptr, nullptr);
             ++connections_;
             // The request up to its blank line, as far as it comes within a second.
             std::string request;
             char chunk[1024];
             long got = 1;
-            while (request.find("\r\n\r\n") == std::string::npos && got > 0 && pollOne(client, 1000) > 0)
+            while (request.find("\r\n\r\n") == std::string::npos && got > 0 && readable(client, 1000))
                 if ((got = ::recv(client, chunk, sizeof chunk, 0)) > 0)
                     request.append(chunk, static_cast<std::size_t>(got));
             {
@@ -136,7 +128,7 @@ private:
     }
 
     std::function<void(Connection&)> handler_;
-    Socket listener_{};
+    SOCKET listener_{};
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};

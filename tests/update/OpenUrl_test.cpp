@@ -19,13 +19,9 @@ TEST(OpenUrl, StartsXdgOpenWithTheAddressAsItsOnlyArgumentAndLeavesNoChild)
 {
     char folder[] = "/tmp/brimtone-open-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    std::filesystem::path dir = folder;
-    std::filesystem::path log = dir / "arguments";
-    {
-        std::ofstream script(dir / "xdg-open");
-        script << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" << log.string() << ".part' && mv '" << log.string()
-               << ".part' '" << log.string() << "'\n";
-    }
+    const std::filesystem::path dir = folder, log = dir / "arguments";
+    std::ofstream(dir / "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" << log.string() << ".part' && mv '"
+                                    << log.string() << ".part' '" << log.string() << "'\n";
     std::filesystem::permissions(dir / "xdg-open", std::filesystem::perms::owner_all);
     std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     setenv("PATH", (dir.string() + ":" + path).c_str(), 1);
@@ -36,9 +32,8 @@ TEST(OpenUrl, StartsXdgOpenWithTheAddressAsItsOnlyArgumentAndLeavesNoChild)
     EXPECT_EQ(errno, ECHILD);
     for (int i = 0; i < 400 && !std::filesystem::exists(log); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::ifstream arguments(log);
     std::stringstream text;
-    text << arguments.rdbuf();
+    text << std::ifstream(log).rdbuf();
     EXPECT_EQ(text.str(), "1\n" + url + "\n");
 
     std::filesystem::remove(log);

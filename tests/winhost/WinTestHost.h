@@ -9,17 +9,12 @@
 
 namespace wintest {
 
-inline LRESULT CALLBACK parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 // A visible top-level window whose client area is width x height, at (x, y) on screen.
 inline HWND createParent(int width, int height, int x = 40, int y = 40)
 {
     static const ATOM registered = [] {
         WNDCLASSA wc{};
-        wc.lpfnWndProc = parentProc;
+        wc.lpfnWndProc = DefWindowProcA;
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -64,24 +59,16 @@ inline std::vector<std::uint32_t> grab(HWND hwnd, int width, int height)
 {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC window = GetDC(hwnd);
-    HDC memory = CreateCompatibleDC(window);
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, section);
+    info.bmiHeader = {static_cast<DWORD>(sizeof(BITMAPINFOHEADER)), width, -height, 1, 32, BI_RGB};
+    HDC window = GetDC(hwnd), memory = CreateCompatibleDC(window);
+    HBITMAP bitmap = CreateCompatibleBitmap(window, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* words = static_cast<const std::uint32_t*>(bits);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = words[i] & 0xFFFFFFu;
     SelectObject(memory, old);
-    DeleteObject(section);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    for (auto& p : pixels)
+        p &= 0xFFFFFFu;
+    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(hwnd, window);
     return pixels;

@@ -3,13 +3,16 @@
 // clicked with XTest; checks the automation the host receives and compares the
 // window's pixels with the editor's headless rendering.
 
-#include "PluginHost.h"
+#include "../host/AudioThreadCounters.h"
+#include "../host/PluginUnderTest.h"
 #include "editor/QIVEditor.h"
+#include "shell/Parameters.h"
 #include "shell/PluginIdentity.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,11 +30,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const PluginModule& module()
-{
-    static PluginModule m(BRIMTONE_PLUGIN_PATH);
-    return m;
-}
+const PluginModule& module() { return pluginUnderTest(); }
 
 // The headless editor with the plug-in's parameter values and no signal: what the
 // window must show with the display off and the status line empty.
@@ -100,7 +99,6 @@ protected:
         }
         return result;
     }
-    // Idles the editor at `hz` for `duration`.
     static void idleFor(Instance& plugin, double hz, std::chrono::milliseconds duration)
     {
         auto end = std::chrono::steady_clock::now() + duration;
@@ -109,7 +107,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(1e6 / hz)));
         }
     }
-    // XTest input at window coordinates of `w`.
     void pointerTo(Window w, int x, int y)
     {
         int rx, ry;
@@ -123,7 +120,11 @@ protected:
         XTestFakeButtonEvent(display, b, down ? True : False, 0);
         XSync(display, False);
     }
-    // The pixels of an area of `w` as 0x00RRGGBB.
+    void click(unsigned b, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            button(b, true), button(b, false);
+    }
     std::vector<std::uint32_t> screenshot(Window w, int left = 0, int top = 0, int width = 1024, int height = 362)
     {
         std::vector<std::uint32_t> pixels;
@@ -202,11 +203,22 @@ TEST_F(XHostTest, OpensInTheHostWindowAndShowsTheHeadlessPictureAtEveryIdleRate)
         EXPECT_EQ(differences(plugin, child), 0) << run.hz << " Hz";
     }
     EXPECT_TRUE(takeEdits().empty()) << "following the host sends nothing back";
+
+    // A second instance open at once, in its own window.
+    Instance second(module());
+    Window b = makeParent(0, 400);
+    ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
+    second.set(4, 0.8f);
+    for (int i = 0; i < 10; ++i, std::this_thread::sleep_for(20ms))
+        plugin.dispatch(vst::effEditIdle), second.dispatch(vst::effEditIdle);
+    EXPECT_EQ(differences(plugin, child), 0);
+    EXPECT_EQ(differences(second, children(b).at(0)), 0);
+    second.dispatch(vst::effEditClose);
     plugin.dispatch(vst::effEditClose);
     EXPECT_TRUE(children(parent).empty());
     plugin.dispatch(vst::effEditClose);
-    plugin.dispatch(vst::effEditIdle);
     XDestroyWindow(display, parent);
+    XDestroyWindow(display, b);
 }
 
 TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
@@ -224,8 +236,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
 
     // The Lead button.
     pointerTo(child, 332 + 25, 285 + 22);
-    button(1, true);
-    button(1, false);
+    click(1);
     settle();
     EXPECT_EQ(takeEdits().size(), 3u) << "begin, set, end";
     EXPECT_EQ(plugin.get(1), 1.0f);
@@ -257,10 +268,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     // The wheel, two notches up.
     const float dragged = plugin.get(4);
     pointerTo(child, x, y);
-    button(4, true);
-    button(4, false);
-    button(4, true);
-    button(4, false);
+    click(4, 2);
     settle();
     EXPECT_NEAR(plugin.get(4), dragged + 0.02f, 0.001f);
 
@@ -268,10 +276,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     plugin.set(4, 0.1f);
     settle();
     takeEdits();
-    button(1, true);
-    button(1, false);
-    button(1, true);
-    button(1, false);
+    click(1, 2);
     settle();
     Instance fresh(module());
     EXPECT_FLOAT_EQ(plugin.get(4), fresh.get(4));
@@ -319,24 +324,6 @@ TEST_F(XHostTest, OpenAndCloseSurviveWhatHostsDo)
     plugin.dispatch(vst::effEditIdle);
     // A window id that does not exist is refused.
     EXPECT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, p), 0);
-
-    // Two instances open at once, each in its own window.
-    Instance second(module());
-    Window a = makeParent(), b = makeParent(0, 400);
-    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(a)), 1);
-    ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
-    second.set(4, 0.8f);
-    for (int i = 0; i < 10; ++i) {
-        plugin.dispatch(vst::effEditIdle);
-        second.dispatch(vst::effEditIdle);
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(differences(plugin, children(a).at(0)), 0);
-    EXPECT_EQ(differences(second, children(b).at(0)), 0);
-    plugin.dispatch(vst::effEditClose);
-    second.dispatch(vst::effEditClose);
-    XDestroyWindow(display, a);
-    XDestroyWindow(display, b);
 }
 
 TEST_F(XHostTest, IdledOftenTheEditorTicksEvery33Milliseconds)
@@ -372,4 +359,76 @@ TEST_F(XHostTest, IdledOftenTheEditorTicksEvery33Milliseconds)
     EXPECT_NEAR(periods[5], 33.0, 4.0);
     plugin.dispatch(vst::effEditClose);
     XDestroyWindow(display, parent);
+}
+
+// While the main thread idles the editor, switches its display views and drags
+// Volume, the audio thread (Lead, cabinet and spring on) neither allocates nor
+// waits on a lock. Under a sanitizer the counters step aside.
+TEST_F(XHostTest, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
+{
+    if (!hasXTest)
+        GTEST_SKIP() << "the X server has no XTEST extension";
+    constexpr int kFrames = 128, kDisplayKeyX[] = {471, 526, 582};
+    Instance plugin(module(), 48000.0, kFrames);
+    plugin.set(Channel, 1.0f);
+    plugin.set(SpkSim, 1.0f);
+    plugin.set(RevMode, 1.0f);
+    Window parent = makeParent();
+    ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
+    const Window child = children(parent).at(0);
+
+    counters::Counts audio;
+    std::atomic<bool> playing{true};
+    std::atomic<long> blocks{0};
+    std::thread audioThread([&] {
+        const std::vector<float> guitar = pluckedLowE(48000.0, 1.0);
+        std::vector<float> in(kFrames), outLeft(kFrames), outRight(kFrames);
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {outLeft.data(), outRight.data()};
+        std::size_t position = 0;
+        counters::AudioThreadScope scope(audio);
+        while (playing.load()) {
+            for (int i = 0; i < kFrames; ++i, position = (position + 1) % guitar.size())
+                in[i] = 4.0f * guitar[position];
+            plugin.effect()->processReplacing(plugin.effect(), ins, outs, kFrames);
+            blocks.fetch_add(1);
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    auto views = [&] { return screenshot(child, 436, 138, 172, 80); };
+    idleFor(plugin, 60, 200ms);
+    const auto displayOff = views();
+    int viewsDrawn = 0, phasesWithAudio = 0;
+    for (int view = 1; view <= 3; ++view) {
+        const long blocksBefore = blocks.load();
+        pointerTo(child, kDisplayKeyX[view - 1] + 25, 223 + 10);
+        click(1);
+        idleFor(plugin, 60, 300ms);
+        viewsDrawn += views() != displayOff;
+        pointerTo(child, 325 + 32, 30 + 29);
+        button(1, true);
+        for (int step = 1; step <= 5; ++step) {
+            pointerTo(child, 325 + 32, 30 + 29 + (view % 2 ? -8 : 8) * step);
+            idleFor(plugin, 60, 50ms);
+        }
+        button(1, false);
+        idleFor(plugin, 60, 100ms);
+        phasesWithAudio += blocks.load() - blocksBefore >= 10;
+    }
+    playing = false;
+    audioThread.join();
+    plugin.dispatch(vst::effEditClose);
+    XDestroyWindow(display, parent);
+
+    EXPECT_EQ(phasesWithAudio, 3);
+    EXPECT_EQ(viewsDrawn, 3);
+    const auto edits = takeEdits();
+    EXPECT_GE(
+        std::count_if(edits.begin(), edits.end(),
+                      [](const EditReport& e) { return e.opcode == vst::audioMasterAutomate && e.index == Level; }),
+        3);
+    if (const std::string missing = counters::unavailableReason(); !missing.empty())
+        GTEST_SKIP() << "allocation and lock counters not available here: " << missing;
+    EXPECT_EQ(audio.allocations, 0);
+    EXPECT_EQ(audio.blockingLocks, 0);
 }
