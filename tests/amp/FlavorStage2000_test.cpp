@@ -25,7 +25,6 @@ TEST(FlavorStage2000, QuadraticContinuationsMeetTheTransferCurveAtThree)
     EXPECT_NEAR(stage.transferCurve(3.0 - 1e-9), -2.22743985, 1e-7);
     EXPECT_LT(std::fabs(stage.transferCurve(-3.0) - stage.transferCurve(-3.0 + 1e-9)), 0.006);
     EXPECT_LT(std::fabs(stage.transferCurve(3.0) - stage.transferCurve(3.0 - 1e-9)), 0.006);
-    // Beyond the grid the continuations take over.
     EXPECT_NEAR(stage.transferCurve(-10.0), 0.4304433 + 2.419308 + 3.582947, 1e-12);
     EXPECT_NEAR(stage.transferCurve(10.0), -0.4140866 - 1.694417 - 1.682681, 1e-12);
 }

@@ -30,7 +30,6 @@ TEST(TwoStateFilter, StartsWithThe1994InputResponseAt44k)
     expectCoefficients(InputFilter().discrete(), initial, 0.0);
     expectCoefficients(CleanOutputFilter().discrete(), initial, 0.0);
 
-    // The same numbers come out of the 1994 network at 44.1 kHz.
     InputFilter f;
     f.setCoefficients(true, kT44k);
     f.setCoefficients(false, kT44k);

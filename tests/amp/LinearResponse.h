@@ -1,8 +1,5 @@
 #pragma once
 
-// Test helpers: the frequency response of a state-space system, and the gain and settled
-// output of a stage measured with a sine through its per-sample process.
-
 #include "dsp/StateSpace.h"
 
 #include <gtest/gtest.h>
@@ -46,14 +43,12 @@ std::complex<double> transferAt(const StateSpace<N>& s, std::complex<double> poi
     return y;
 }
 
-// |H(jω)| of a continuous system at f Hz.
 template <std::size_t N>
 double continuousGain(const StateSpace<N>& s, double f)
 {
     return std::abs(transferAt<N>(s, {0.0, 2.0 * std::numbers::pi * f}));
 }
 
-// |H(e^{jωT})| of a discrete system at f Hz.
 template <std::size_t N>
 double discreteGain(const StateSpace<N>& s, double f, double T)
 {
@@ -72,8 +67,7 @@ double measureGain(Stage& stage, double f, double T, double amplitude = 1.0, int
         stage.process(amplitude * std::sin(w * static_cast<double>(n)), channel);
     const double periods = std::ceil(0.1 * f); // at least 100 ms
     const long count = std::lround(periods / (f * T));
-    double sumSin = 0.0;
-    double sumCos = 0.0;
+    double sumSin = 0.0, sumCos = 0.0;
     for (long k = 0; k < count; ++k, ++n) {
         const double phase = w * static_cast<double>(n);
         const double y = stage.process(amplitude * std::sin(phase), channel);
@@ -88,8 +82,7 @@ double measureGain(Stage& stage, double f, double T, double amplitude = 1.0, int
 template <class Stage>
 std::pair<double, double> settledOutput(Stage& stage, double amplitude, double f, double T, int samples)
 {
-    double sum = 0.0;
-    double squares = 0.0;
+    double sum = 0.0, squares = 0.0;
     for (int n = 0; n < samples; ++n) {
         const double y = stage.process(amplitude * std::sin(2.0 * std::numbers::pi * f * T * n), 0);
         if (n >= samples / 2) {

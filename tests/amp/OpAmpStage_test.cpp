@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace brimtone {
 namespace {
@@ -69,21 +70,21 @@ TEST(OpAmpStage, ClosedLoopFrequencyResponse)
     const double T = kT44k / 16.0;
     const double a = 1e-4;
     DrivePreamp drive;
-    drive.setCoefficients(false, false, T);
-    EXPECT_NEAR(test::measureGain(drive, 100.0, T, a), 1.163, 0.005);
-    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 2.753, 0.01);
-    drive.setCoefficients(false, true, T);
-    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 12.14, 0.05);
-    drive.setCoefficients(true, false, T);
-    EXPECT_NEAR(test::measureGain(drive, 1000.0, T, a), 35.32, 0.15);
-
+    const std::tuple<bool, bool, double, double, double> driveCases[] = {{false, false, 100.0, 1.163, 0.005},
+                                                                         {false, false, 1000.0, 2.753, 0.01},
+                                                                         {false, true, 1000.0, 12.14, 0.05},
+                                                                         {true, false, 1000.0, 35.32, 0.15}};
+    for (auto [a1, a2, f, gain, tolerance] : driveCases) {
+        drive.setCoefficients(a1, a2, T);
+        EXPECT_NEAR(test::measureGain(drive, f, T, a), gain, tolerance) << a1 << a2 << f;
+    }
     CleanLevelAmp clean;
-    clean.setCoefficients(0.0, T);
-    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 2.482, 0.01);
-    clean.setCoefficients(0.5, T);
-    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 3.936, 0.015);
-    clean.setCoefficients(1.0, T);
-    EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), 150.4, 0.6);
+    const std::tuple<double, double, double> cleanCases[]
+        = {{0.0, 2.482, 0.01}, {0.5, 3.936, 0.015}, {1.0, 150.4, 0.6}};
+    for (auto [level, gain, tolerance] : cleanCases) {
+        clean.setCoefficients(level, T);
+        EXPECT_NEAR(test::measureGain(clean, 1000.0, T, a), gain, tolerance) << level;
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 namespace brimtone {
 namespace {
@@ -22,29 +23,17 @@ double gainAt(double low, double mid, double high, bool drive, double f)
 // off by 0.1 % moves at least one of them by far more than the tolerance.
 TEST(Tonestack, NetworkResponses)
 {
-    struct Case {
-        double low, mid, high;
-        bool drive;
-        double f, gain;
-    };
-    const Case cases[] = {
-        // Drive/Lead network at noon: the mid scoop of a passive tone stack; each knob lifts its band.
-        {0.5, 0.5, 0.5, true, 100.0, 0.657551796},
-        {0.5, 0.5, 0.5, true, 1000.0, 0.252670917},
-        {0.5, 0.5, 0.5, true, 10000.0, 0.577554742},
-        {1.0, 0.0, 0.0, true, 100.0, 0.744889654},
-        {0.0, 1.0, 0.0, true, 1000.0, 0.337163554},
-        {0.0, 0.0, 1.0, true, 10000.0, 0.947020219},
-        // Clean network.
-        {0.5, 0.5, 0.5, false, 20.0, 0.34891474},
-        {0.5, 0.5, 0.5, false, 500.0, 0.0451367243},
-        {0.5, 0.5, 0.5, false, 10000.0, 0.364694072},
-        {1.0, 1.0, 1.0, false, 10000.0, 0.698565354},
-        {0.0, 1.0, 0.0, false, 1000.0, 0.0694625352},
-    };
-    for (const Case& c : cases)
-        EXPECT_NEAR(gainAt(c.low, c.mid, c.high, c.drive, c.f), c.gain, 1e-6 * c.gain)
-            << c.low << " " << c.mid << " " << c.high << " " << c.drive << " " << c.f << " Hz";
+    const std::tuple<double, double, double, bool, double, double> cases[]
+        = {// Drive/Lead network at noon: the mid scoop of a passive tone stack; each knob lifts its band.
+           {0.5, 0.5, 0.5, true, 100.0, 0.657551796},    {0.5, 0.5, 0.5, true, 1000.0, 0.252670917},
+           {0.5, 0.5, 0.5, true, 10000.0, 0.577554742},  {1.0, 0.0, 0.0, true, 100.0, 0.744889654},
+           {0.0, 1.0, 0.0, true, 1000.0, 0.337163554},   {0.0, 0.0, 1.0, true, 10000.0, 0.947020219},
+           {0.5, 0.5, 0.5, false, 20.0, 0.34891474},     {0.5, 0.5, 0.5, false, 500.0, 0.0451367243},
+           {0.5, 0.5, 0.5, false, 10000.0, 0.364694072}, {1.0, 1.0, 1.0, false, 10000.0, 0.698565354},
+           {0.0, 1.0, 0.0, false, 1000.0, 0.0694625352}};
+    for (auto [low, mid, high, drive, f, gain] : cases)
+        EXPECT_NEAR(gainAt(low, mid, high, drive, f), gain, 1e-6 * gain)
+            << low << " " << mid << " " << high << " " << drive << " " << f << " Hz";
 }
 
 // Trapezoidal rule: the discrete response at e^{jωT} is the network's at the prewarped
@@ -68,8 +57,7 @@ TEST(Tonestack, DiscreteStageFollowsTheNetwork)
 // each control on its own reaches the coefficients.
 TEST(Tonestack, EveryControlReachesTheCoefficients)
 {
-    Tonestack constructed;
-    Tonestack t;
+    Tonestack constructed, t;
     t.setCoefficients(0.1, 0.2, 0.3, false, kT44k);
     EXPECT_NE(t.discreteNetwork().A, constructed.discreteNetwork().A);
     t.setCoefficients(0.5, 0.5, 0.5, true, kT44k);

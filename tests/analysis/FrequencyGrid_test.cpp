@@ -11,7 +11,6 @@ namespace {
 
 constexpr float kT44k = static_cast<float>(1.0 / 44100.0);
 
-// The frequency a grid point stands for at period T.
 double frequencyOf(std::complex<float> z, float T)
 {
     return std::atan2(static_cast<double>(z.imag()), static_cast<double>(z.real()))

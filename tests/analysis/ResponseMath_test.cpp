@@ -18,15 +18,12 @@ namespace {
 
 using Complex = std::complex<float>;
 
-constexpr int kClean = 1;
-constexpr int kDrive = 2;
-constexpr int kLead = 3;
+constexpr int kClean = 1, kDrive = 2, kLead = 3;
 constexpr double kT44k = 1.0 / 44100.0;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 std::complex<double> widen(Complex z) { return {z.real(), z.imag()}; }
 
-// The filters of one channel setting, with their display blocks refreshed.
 struct ToneChain {
     Tonestack tonestack;
     CleanOutputFilter clean;
@@ -48,7 +45,6 @@ struct ToneChain {
         return toneResponseAt(channel, tonestack.displayBlock(), clean.displayBlock(), drive.displayBlock(), z);
     }
 
-    // The same chain from the double-precision discrete coefficients.
     double referenceAt(int channel, std::complex<double> z) const
     {
         const double t = std::norm(test::transferAt<3>(tonestack.discreteNetwork(), z));

@@ -22,11 +22,9 @@ constexpr double impulseTolerance = 1e-5;
 
 void expectImpulseResponse(const std::vector<float>& output, const std::vector<float>& h, int from)
 {
-    for (int t = 0; t < responseLength; ++t)
-        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], h[static_cast<std::size_t>(t)], impulseTolerance)
-            << "output " << t << " after the impulse";
-    for (int t = responseLength; from + t < static_cast<int>(output.size()); ++t)
-        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], 0.0f, impulseTolerance)
+    for (int t = 0; from + t < static_cast<int>(output.size()); ++t)
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)],
+                    t < responseLength ? h[static_cast<std::size_t>(t)] : 0.0f, impulseTolerance)
             << "output " << t << " after the impulse";
 }
 
@@ -45,8 +43,7 @@ TEST(ShortConvolver, UnitImpulseYieldsTheResponseWithNoLatencyThenSilence)
     expectImpulseResponse(runThrough(*later, unitImpulse(at + 2 * responseLength, at)), h, at);
 }
 
-// A steady stream keeps all partitions busy at once: the output is the linear
-// convolution.
+// A steady stream keeps all partitions busy at once.
 TEST(ShortConvolver, StreamOutputIsTheLinearConvolution)
 {
     const std::vector<float> h = randomSignal(responseLength, 23u);

@@ -1,5 +1,4 @@
 #pragma once
-// Signals shared by the convolution tests.
 
 #include <cmath>
 #include <random>
@@ -7,7 +6,6 @@
 
 namespace brimtone::test {
 
-// Uniform noise in [-1, 1), reproducible from the seed.
 inline std::vector<float> randomSignal(int length, unsigned seed)
 {
     std::mt19937 generator(seed);
@@ -18,7 +16,6 @@ inline std::vector<float> randomSignal(int length, unsigned seed)
     return signal;
 }
 
-// The convolver's output for every sample of `input`, one process call each.
 template <class Convolver>
 std::vector<float> runThrough(Convolver& convolver, const std::vector<float>& input)
 {

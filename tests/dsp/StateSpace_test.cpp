@@ -7,7 +7,6 @@
 namespace brimtone {
 namespace {
 
-// Transfer function C·(sI − A)⁻¹·B + D at a real point s (or z for a discrete system).
 template <std::size_t N>
 double transferAt(const StateSpace<N>& s, double point)
 {

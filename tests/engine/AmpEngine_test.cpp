@@ -1,6 +1,3 @@
-// The host-rate frame around the amplifier: setters, gain curves, the plain gain path,
-// limiter, stereo runs, meters and the display values the amplifier feeds.
-
 #include "engine/AmpEngine.h"
 
 #include <gtest/gtest.h>

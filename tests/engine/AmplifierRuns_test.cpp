@@ -1,8 +1,3 @@
-// The amplifier's builds and runs give identical results: both channels in lockstep give
-// bit for bit what each gives alone, the wide instruction-set builds what the plain build
-// gives, and runs of one host sample what runs of kMaxRun give. For every channel path,
-// flavour, tube mode and oversampling setting.
-
 #include "engine/Amplifier.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +49,6 @@ Signal stereoSignal()
     return signal;
 }
 
-// Both channels in lockstep, or each channel by itself, left then right.
 Signal amplified(Amplifier& amplifier, Signal signal, int run, bool alone)
 {
     for (int channel = 0; channel < (alone ? 2 : 1); ++channel)

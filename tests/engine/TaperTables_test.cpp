@@ -1,6 +1,3 @@
-// The taper tables' shape, and some of their measured points. The tables as a whole are
-// what tools/make_tapers.py writes.
-
 #include "engine/TaperTables.h"
 
 #include <gtest/gtest.h>

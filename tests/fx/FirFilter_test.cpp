@@ -56,17 +56,18 @@ TEST(FirFilter, BlocksGiveTheSequentialSumExactlyOnEachChannel)
     fir.setKernel(coeff);
 
     const int blocks = 5; // enough to wrap the history several times
-    const std::vector<float> left = noise(blocks * kWeightedSumWidth, 2u);
-    const std::vector<float> right = noise(blocks * kWeightedSumWidth, 3u);
+    const std::vector<float> left = noise(blocks * kWeightedSumWidth, 2u),
+                             right = noise(blocks * kWeightedSumWidth, 3u);
     std::vector<float> out(kWeightedSumWidth);
     for (int b = 0; b < blocks; ++b) {
         const int first = b * kWeightedSumWidth;
-        fir.process(left.data() + first, out.data(), kWeightedSumWidth, 0);
-        for (int j = 0; j < kWeightedSumWidth; ++j)
-            ASSERT_EQ(out[j], sequentialSum(coeff, left, first + j)) << "left, sample " << first + j;
-        fir.process(right.data() + first, out.data(), kWeightedSumWidth, 1);
-        for (int j = 0; j < kWeightedSumWidth; ++j)
-            ASSERT_EQ(out[j], sequentialSum(coeff, right, first + j)) << "right, sample " << first + j;
+        for (int channel = 0; channel < 2; ++channel) {
+            const std::vector<float>& in = channel ? right : left;
+            fir.process(in.data() + first, out.data(), kWeightedSumWidth, channel);
+            for (int j = 0; j < kWeightedSumWidth; ++j)
+                ASSERT_EQ(out[j], sequentialSum(coeff, in, first + j))
+                    << "channel " << channel << ", sample " << first + j;
+        }
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace brimtone {
@@ -11,35 +13,27 @@ namespace {
 
 constexpr double kFirstEcho = 0.011 * 0.75; // input gain times one low-pass step
 
-// Wet response of one channel to an impulse; the other channel is fed silence in between.
 std::vector<double> impulseResponse(HallReverb& hall, int channel, int length)
 {
     std::vector<double> response;
-    for (int n = 0; n < length; ++n) {
+    for (int n = 0; n < length; ++n)
         for (int c = 0; c < 2; ++c) {
             double sample = (c == channel && n == 0) ? 1.0 : 0.0;
             hall.process(sample, c);
             if (c == channel)
                 response.push_back(sample);
         }
-    }
     return response;
 }
 
-int firstEcho(const std::vector<double>& response)
+int firstEcho(const std::vector<double>& r)
 {
-    for (std::size_t n = 0; n < response.size(); ++n)
-        if (response[n] != 0.0)
-            return static_cast<int>(n);
-    return -1;
+    return static_cast<int>(std::find_if(r.begin(), r.end(), [](double x) { return x != 0.0; }) - r.begin());
 }
 
 double energy(const std::vector<double>& r, int from, int to)
 {
-    double sum = 0.0;
-    for (int n = from; n < to; ++n)
-        sum += r[n] * r[n];
-    return sum;
+    return std::inner_product(r.begin() + from, r.begin() + to, r.begin() + from, 0.0);
 }
 
 TEST(HallReverb, EchoesArriveAfterTheLinesAndDiffusersOnBothChannels)

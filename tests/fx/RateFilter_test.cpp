@@ -12,12 +12,9 @@
 namespace brimtone {
 namespace {
 
-// A reduced-rate sample interpolated and decimated straight back (the cabinet and spring
-// reverb run their convolution in between).
 template <int Ratio>
 struct RoundTrip {
-    RateFilter up;
-    RateFilter down;
+    RateFilter up, down;
     float process(float x)
     {
         std::array<float, Ratio> block{};
@@ -50,7 +47,6 @@ TEST(RateFilter, RoundTripsSettleToTheSquaredKernelGain)
 {
     EXPECT_NEAR(kernelGain() * kernelGain(), 0.9996, 1e-4);
     EXPECT_NEAR(settledDcGain<4>(), kernelGain() * kernelGain(), 2e-6);
-    // The half-band all-pass pair has unit gain at DC.
     EXPECT_NEAR(settledDcGain<2>(), 1.0f, 2e-6);
     EXPECT_NEAR(settledDcGain<8>(), kernelGain() * kernelGain(), 2e-6);
 }

@@ -12,23 +12,19 @@ namespace {
 
 constexpr int kLength = 2400;
 
-// Response of a fresh ambience to an impulse on one channel; the other channel is fed
-// silence in between, as the cabinet interleaves them.
 std::vector<float> impulseResponse(int channel)
 {
     RoomAmbience ambience;
     std::vector<float> response;
-    for (int n = 0; n < kLength; ++n) {
+    for (int n = 0; n < kLength; ++n)
         for (int c = 0; c < 2; ++c) {
             float sample = (c == channel && n == 0) ? 1.0f : 0.0f;
             ambience.process(sample, c);
-            if (c == channel) {
+            if (c == channel)
                 response.push_back(sample);
-            } else {
+            else
                 EXPECT_EQ(sample, 0.0f) << "channel " << c << " sample " << n;
-            }
         }
-    }
     return response;
 }
 

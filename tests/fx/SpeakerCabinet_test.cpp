@@ -4,10 +4,9 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "convolution/ShortConvolver.h"
@@ -22,19 +21,16 @@ constexpr double kTrim4x12 = 0.728618; // 10^(-0.1375)
 constexpr int kLength = 1100;          // the whole 1024-sample response and some silence
 constexpr double kTolerance = 2e-6;    // rounding of the partitioned convolution
 
-// Response of one channel to a unit impulse; the other channel is fed silence in between,
-// as the engine interleaves them.
 std::vector<double> impulseResponse(SpeakerCabinet& cabinet, int channel, int length = kLength)
 {
     std::vector<double> response;
-    for (int n = 0; n < length; ++n) {
+    for (int n = 0; n < length; ++n)
         for (int c = 0; c < 2; ++c) {
             double sample = (c == channel && n == 0) ? 1.0 : 0.0;
             cabinet.process(sample, c);
             if (c == channel)
                 response.push_back(sample);
         }
-    }
     return response;
 }
 
@@ -56,21 +52,18 @@ std::vector<double> reducedRateResponse(const float* table, double trim, int fac
         response[n] = static_cast<float>(table[n] * trim);
     ShortConvolver convolver;
     convolver.setImpulseResponse(response.data());
-    RateFilter down;
-    RateFilter up;
-    std::array<float, 4> in{};
-    std::array<float, 4> out{};
+    RateFilter down, up;
+    std::array<float, 4> in{}, out{};
     std::vector<double> result;
     for (int n = 0; n < kLength; ++n) {
         in[n % factor] = n == 0 ? 1.0f : 0.0f;
         if (n % factor == factor - 1) {
-            if (factor == 1) {
+            if (factor == 1)
                 out[0] = convolver.process(in[0]);
-            } else if (factor == 2) {
+            else if (factor == 2)
                 up.interpolate2(convolver.process(down.decimate2(in.data())), out.data());
-            } else {
+            else
                 up.interpolate4(convolver.process(down.decimate4(in.data())), out.data());
-            }
         }
         result.push_back(out[(n + 1) % factor]);
     }
@@ -129,52 +122,38 @@ TEST(SpeakerCabinet, AmbienceStaysOffUpToTheThresholdAndMixesInThreeTenthsAboveI
     const double ambienceGainAtZero = 7.66 * -0.125477;
     const std::vector<double> dry = trimmed(cabinetIr44k1x12, kTrim1x12);
 
-    struct Setting {
-        double v;
-        bool on;
-    };
-    const float threshold = 0.0031f;
-    const Setting settings[] = {
+    const std::pair<double, bool> settings[] = {
         {0.0, false},          {0.01, false}, // the lowest Ambience setting: 0.003
-        {0.0031 / 0.3, false}, {std::nextafter(threshold, 1.0f) / 0.3, true},
+        {0.0031 / 0.3, false}, {std::nextafter(0.0031f, 1.0f) / 0.3, true},
         {1.0, true},
     };
-    for (const Setting& s : settings) {
+    for (auto [v, on] : settings) {
         auto cabinet = std::make_unique<SpeakerCabinet>();
-        cabinet->setAmbience(s.v);
+        cabinet->setAmbience(v);
         const std::vector<double> r = impulseResponse(*cabinet, 0);
-        if (!s.on) {
+        if (!on) {
             expectResponse(r, dry, "ambience off");
             continue;
         }
-        const double amount = 0.3 * s.v;
-        EXPECT_NEAR(r[0], h0 * (1.0 + ambienceGainAtZero * amount), 2e-7) << s.v;
-        EXPECT_GT(std::abs(r[0] - h0), 1e-4) << s.v;
+        EXPECT_NEAR(r[0], h0 * (1.0 + ambienceGainAtZero * 0.3 * v), 2e-7) << v;
+        EXPECT_GT(std::abs(r[0] - h0), 1e-4) << v;
     }
 }
 
 TEST(SpeakerCabinet, SwitchingTheTypeReloadsNothingAndKeepsEachHistory)
 {
     auto cabinet = std::make_unique<SpeakerCabinet>();
-    std::vector<double> r;
     for (int n = 0; n < 60; ++n) {
         if (n == 10 || n == 30) {
-            // As the engine's update does on every speaker change.
             cabinet->setSamplePeriod(1.0 / 44100.0);
             cabinet->setSecondType(n == 10 ? 1 : 0);
         }
         double sample = n == 0 ? 1.0 : 0.0;
         cabinet->process(sample, 0);
-        r.push_back(sample);
+        // 4x12 sees only silence; 1x12 resumes where it stopped, 10 samples in.
+        const double expected = n < 10 ? cabinetIr44k1x12[n] : n < 30 ? 0.0 : cabinetIr44k1x12[n - 20];
+        EXPECT_NEAR(sample, expected * kTrim1x12, kTolerance) << n;
     }
-    for (int n = 0; n < 10; ++n)
-        EXPECT_NEAR(r[n], cabinetIr44k1x12[n] * kTrim1x12, kTolerance) << n;
-    // The 4x12 convolver has only been fed silence.
-    for (int n = 10; n < 30; ++n)
-        EXPECT_NEAR(r[n], 0.0, kTolerance) << n;
-    // The 1x12 convolver resumes where it stopped: it has seen 10 samples before.
-    for (int n = 30; n < 60; ++n)
-        EXPECT_NEAR(r[n], cabinetIr44k1x12[n - 20] * kTrim1x12, kTolerance) << n;
 }
 
 } // namespace

@@ -19,12 +19,10 @@ namespace {
 constexpr double kInputGain = 0.04;
 constexpr double kTolerance = 1e-6; // rounding of the partitioned convolution
 
-// Wet response of one channel to a unit impulse; the other channel is fed silence in
-// between, as the engine interleaves them, and must stay silent.
 std::vector<double> impulseResponse(SpringReverb& spring, int channel, int length)
 {
     std::vector<double> response;
-    for (int n = 0; n < length; ++n) {
+    for (int n = 0; n < length; ++n)
         for (int c = 0; c < 2; ++c) {
             const double wet = spring.process((c == channel && n == 0) ? 1.0 : 0.0, c);
             if (c == channel)
@@ -32,7 +30,6 @@ std::vector<double> impulseResponse(SpringReverb& spring, int channel, int lengt
             else
                 EXPECT_EQ(wet, 0.0) << "channel " << c << ", sample " << n;
         }
-    }
     return response;
 }
 
@@ -75,32 +72,25 @@ void expectResponse(const std::vector<double>& actual, const std::vector<double>
         ASSERT_NEAR(actual[n], expected[n], kTolerance) << "sample " << n;
 }
 
-struct RateCase {
-    double rate;
-    int factor;
-};
-
-class SpringReverbRate : public ::testing::TestWithParam<RateCase> {};
+class SpringReverbRate : public ::testing::TestWithParam<std::pair<double, int>> {};
 
 TEST_P(SpringReverbRate, DividesTheHostRateUntilItIsBelow40kHz)
 {
-    const RateCase c = GetParam();
-    const int length = c.factor * 600;
+    const auto [rate, factor] = GetParam();
+    const int length = factor * 600;
     for (int channel : {0, 1}) {
         auto spring = std::make_unique<SpringReverb>();
-        spring->setSamplePeriod(1.0 / c.rate);
+        spring->setSamplePeriod(1.0 / rate);
         spring->reset();
         expectResponse(impulseResponse(*spring, channel, length),
-                       expectedResponse(channel == 0 ? springIrLeft : springIrRight, c.factor, length));
+                       expectedResponse(channel == 0 ? springIrLeft : springIrRight, factor, length));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(HostRates, SpringReverbRate,
-                         ::testing::Values(RateCase{39999, 1}, RateCase{40000, 2}, RateCase{96000, 4},
-                                           RateCase{200000, 8}),
-                         [](const ::testing::TestParamInfo<RateCase>& info) {
-                             return std::to_string(static_cast<int>(info.param.rate)) + "Hz";
-                         });
+                         ::testing::Values(std::pair{39999.0, 1}, std::pair{40000.0, 2}, std::pair{96000.0, 4},
+                                           std::pair{200000.0, 8}),
+                         [](const auto& info) { return std::to_string(static_cast<int>(info.param.first)) + "Hz"; });
 
 TEST(SpringReverb, ResetStartsFromSilence)
 {

@@ -1,7 +1,3 @@
-// Loads the built plug-in through its exported entry point and checks what a
-// host sees: the descriptor, the dispatcher's answers, names and texts,
-// programs and their files, routing and the level path.
-
 #include "PluginUnderTest.h"
 #include "Preset.h"
 #include "shell/Parameters.h"
@@ -56,7 +52,6 @@ void putWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
         bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
-// What `load` throws, or "accepted".
 std::string refusal(const std::function<void()>& load)
 {
     try {
@@ -67,7 +62,6 @@ std::string refusal(const std::function<void()>& load)
     return "accepted";
 }
 
-// A right channel unlike the left, so that a mix-up shows.
 std::vector<float> mirrored(std::vector<float> x)
 {
     for (float& v : x)
@@ -248,11 +242,6 @@ TEST_F(HostTest, StereoMonoAndBusRouting)
     EXPECT_NEAR(out0[3], 0.4 * plainGain, 1e-6);
 }
 
-// Program and bank files: what one instance writes another reads back exactly,
-// a file laid out by hand loads, and every kind of bad file is refused with its
-// reason and changes nothing.
-// What one instance writes as a bank (file, name edits and current program
-// included) another reads back exactly.
 TEST_F(HostTest, PresetBankRoundTripsBetweenInstances)
 {
     Instance source(pluginUnderTest()), copy(pluginUnderTest());
@@ -323,8 +312,6 @@ TEST_F(HostTest, PresetHandWrittenProgramLoadsAndDamagedOnesAreRefused)
     EXPECT_EQ(plugin.text(vst::effGetProgramName), "Hand Made");
 }
 
-// A bank whose last program is damaged is refused as a whole: the programs
-// before it are not loaded either.
 TEST_F(HostTest, PresetDamagedBankChangesNothing)
 {
     Instance plugin(pluginUnderTest());

@@ -1,8 +1,3 @@
-// The plug-in under a careless or hostile host, as a validator drives it:
-// every opcode with null and junk arguments, texts into buffers of exactly
-// their interface size, huge and non-finite input, edits from other threads while audio runs, many instances with
-// their worker threads, and what the audio thread allocates and waits for.
-
 #include "AudioThreadCounters.h"
 #include "PluginUnderTest.h"
 #include "shell/Parameters.h"
@@ -31,7 +26,6 @@ namespace {
 const PluginModule& module() { return pluginUnderTest(); }
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::numeric_limits<float>::infinity();
 
-// Buffers for processReplacing that the test allocates once.
 struct Block {
     explicit Block(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
     {
@@ -75,7 +69,6 @@ TEST(HostileHost, EveryOpcodeWithNullAndJunkArguments)
             plugin.dispatch(opcode, indices[k], pointerInValue ? 0 : values[k], nullptr, opts[k]);
         ASSERT_TRUE(block.process(plugin.effect(), 256)) << "after opcode " << opcode;
     }
-    // Parameters out of range read as nothing and change nothing.
     plugin.set(-1, 0.5f);
     plugin.set(kNumParams, 0.5f);
     EXPECT_EQ(plugin.get(-1), 0.0f);
@@ -172,8 +165,6 @@ TEST(HostileHost, HugeAndNonFiniteInputActAsHeldAtFortyDecibels)
               1e-3);
 }
 
-// Parameters, programs, names and rates change from two host threads while
-// the audio thread processes blocks of every size at rates from 8 to 384 kHz.
 TEST(HostileHost, EditsFromOtherThreadsWhileAudioRuns)
 {
     ASSERT_TRUE(module().loaded());
@@ -205,8 +196,6 @@ TEST(HostileHost, EditsFromOtherThreadsWhileAudioRuns)
     second.join();
 }
 
-// Many instances, each with the cabinet and spring reverb's worker threads,
-// closed at every stage of their hand-offs, some while an editing thread works.
 TEST(HostileHost, ManyInstancesOpenedRunAndClosed)
 {
     ASSERT_TRUE(module().loaded());
@@ -233,8 +222,6 @@ TEST(HostileHost, ManyInstancesOpenedRunAndClosed)
 
 // The audio thread's contract: whatever the host changed since the last
 // block, processing neither allocates (by any path) nor waits on a lock.
-// The first block after each change is counted, the instance's very first
-// block included.
 TEST(HostileHost, AudioThreadNeitherAllocatesNorBlocks)
 {
     if (const std::string reason = counters::unavailableReason(); !reason.empty())
@@ -279,8 +266,6 @@ TEST(HostileHost, AudioThreadNeitherAllocatesNorBlocks)
         plugin.dispatch(vst::effSetSampleRate, 0, 0, nullptr, program % 2 ? 96000.0f : 44100.0f);
         processCounted();
     }
-    // Two seconds of playing with the cabinet and the spring reverb, whose
-    // convolution workers the audio thread hands jobs to.
     plugin.set(SpkSim, 1.0f);
     plugin.set(RevMode, 1.0f);
     for (int i = 0; i < 2 * 96000 / 128; ++i)

@@ -1,7 +1,3 @@
-// The driver's hand-off of parameter changes to the engine, the host settings
-// it accepts or ignores, what it leaves of the caller's state, and the display
-// hand-off as the editor sees it.
-
 #include "shell/DisplayReader.h"
 #include "shell/PluginEffect.h"
 
@@ -24,7 +20,6 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr
     return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
-// Different left and right inputs, so a channel mix-up shows.
 struct Block {
     explicit Block(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
     {
@@ -148,7 +143,6 @@ TEST(DisplayReader, SnapshotFollowsEachChangeAndTracesTheAudio)
     const auto bassy = reader.responseDb();
     // More bass, less treble: the low end rises against the top end.
     EXPECT_GT(bassy[20] - bassy[160], clean[20] - clean[160] + 3.0f);
-    // Traces and meters come from the audio.
     Block(4096).run(*effect);
     ASSERT_TRUE(reader.readFrame(DisplayReader::View::TubeSaturation));
     int moving = 0;

@@ -1,7 +1,3 @@
-// The standalone's settings between runs, through the built plug-in: where they
-// are kept, that program and values come back, and that a damaged file is
-// reported and changes nothing.
-
 #include "PluginUnderTest.h"
 #include "SavedSettings.h"
 

@@ -1,9 +1,7 @@
 // A JACK client that plays an impulse train into another client's inputs, records
 // what comes back from that client's first output, and reports whether the return
 // is the amplifier's (finite, audible, not a plain copy) and the round-trip delay.
-//
 //   jack_loop_client CLIENT SECONDS
-//
 // Exit 0 when every check holds, 1 when one fails, 2 when the run cannot be made.
 #include <jack/jack.h>
 
