@@ -21,8 +21,9 @@ TEST(AboutPanel, TextStaysInItsBoxes)
     int lit[3] = {};
     for (int y = 0; y < panel.height(); ++y)
         for (int x = 0; x < panel.width(); ++x) {
-            if (!boxes[0].contains(x, y) && !boxes[1].contains(x, y) && !boxes[2].contains(x, y))
+            if (!boxes[0].contains(x, y) && !boxes[1].contains(x, y) && !boxes[2].contains(x, y)) {
                 ASSERT_EQ(panel.at(x, y) >> 24, 0u) << x << ", " << y;
+            }
             if (!title && y < 117 && boxes[0].contains(x, y) && panel.at(x, y) >> 24 == 255)
                 title = panel.at(x, y);
             for (int k = 0; k < 3; ++k)
