@@ -58,6 +58,9 @@ private:
     TransferCapture::Point points_[TransferCapture::kPoints]{};
 };
 
+// Editor control ids.
+constexpr int kVolumeDial = 2, kLeadButton = 24, kDisplayOffKey = 37;
+
 struct NoWindow final : editor::NativeWindow {
     void idle() override {}
 };
@@ -122,8 +125,10 @@ protected:
     }
     void click(unsigned b, int times = 1)
     {
-        for (int i = 0; i < times; ++i)
-            button(b, true), button(b, false);
+        for (int i = 0; i < times; ++i) {
+            button(b, true);
+            button(b, false);
+        }
     }
     std::vector<std::uint32_t> screenshot(Window w, int left = 0, int top = 0, int width = 1024, int height = 362)
     {
@@ -137,15 +142,31 @@ protected:
         XDestroyImage(image);
         return pixels;
     }
+    // The editor without a window, showing the plug-in's values.
+    static std::unique_ptr<editor::QIVEditor> headlessEditor(Instance& plugin)
+    {
+        auto headless = std::make_unique<editor::QIVEditor>(
+            std::make_unique<MirroredValues>(plugin),
+            [](void*, int, int, editor::WindowClient&) { return std::unique_ptr<editor::NativeWindow>(new NoWindow); });
+        int dummy = 0;
+        EXPECT_TRUE(headless->open(&dummy));
+        return headless;
+    }
+    // The pointer to the middle of control `id`, placed by the editor's own layout;
+    // returns that point.
+    std::pair<int, int> pointerToControl(Instance& plugin, Window child, int id)
+    {
+        const editor::Rect r = headlessEditor(plugin)->control(id).rect();
+        const int x = r.left + r.width() / 2, y = r.top + r.height() / 2;
+        pointerTo(child, x, y);
+        return {x, y};
+    }
     // How many pixels differ from the headless rendering of the same values; the
     // status line may differ (the headless one has no texts).
     int differences(Instance& plugin, Window child, bool withStatus = true)
     {
-        editor::QIVEditor headless(
-            std::make_unique<MirroredValues>(plugin),
-            [](void*, int, int, editor::WindowClient&) { return std::unique_ptr<editor::NativeWindow>(new NoWindow); });
-        int dummy = 0;
-        EXPECT_TRUE(headless.open(&dummy));
+        const auto editor = headlessEditor(plugin);
+        editor::QIVEditor& headless = *editor;
         headless.paint();
         auto shot = screenshot(child);
         if (shot.size() != 1024u * 362u)
@@ -209,8 +230,11 @@ TEST_F(XHostTest, OpensInTheHostWindowAndShowsTheHeadlessPictureAtEveryIdleRate)
     Window b = makeParent(0, 400);
     ASSERT_EQ(second.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(b)), 1);
     second.set(4, 0.8f);
-    for (int i = 0; i < 10; ++i, std::this_thread::sleep_for(20ms))
-        plugin.dispatch(vst::effEditIdle), second.dispatch(vst::effEditIdle);
+    for (int i = 0; i < 10; ++i) {
+        plugin.dispatch(vst::effEditIdle);
+        second.dispatch(vst::effEditIdle);
+        std::this_thread::sleep_for(20ms);
+    }
     EXPECT_EQ(differences(plugin, child), 0);
     EXPECT_EQ(differences(second, children(b).at(0)), 0);
     second.dispatch(vst::effEditClose);
@@ -234,8 +258,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     takeEdits();
     auto settle = [&] { idleFor(plugin, 60, 120ms); };
 
-    // The Lead button.
-    pointerTo(child, 332 + 25, 285 + 22);
+    pointerToControl(plugin, child, kLeadButton);
     click(1);
     settle();
     EXPECT_EQ(takeEdits().size(), 3u) << "begin, set, end";
@@ -245,8 +268,7 @@ TEST_F(XHostTest, ClicksDragsDoubleClicksAndTheWheelReachTheHostAsGestures)
     plugin.set(4, 0.5f);
     settle();
     const float before = plugin.get(4);
-    const int x = 325 + 32, y = 30 + 29;
-    pointerTo(child, x, y);
+    const auto [x, y] = pointerToControl(plugin, child, kVolumeDial);
     button(1, true);
     settle();
     for (int step = 1; step <= 4; ++step) {
@@ -368,7 +390,7 @@ TEST_F(XHostTest, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
 {
     if (!hasXTest)
         GTEST_SKIP() << "the X server has no XTEST extension";
-    constexpr int kFrames = 128, kDisplayKeyX[] = {471, 526, 582};
+    constexpr int kFrames = 128;
     Instance plugin(module(), 48000.0, kFrames);
     plugin.set(Channel, 1.0f);
     plugin.set(SpkSim, 1.0f);
@@ -401,14 +423,14 @@ TEST_F(XHostTest, AudioThreadNeitherAllocatesNorBlocksWhileTheEditorRuns)
     int viewsDrawn = 0, phasesWithAudio = 0;
     for (int view = 1; view <= 3; ++view) {
         const long blocksBefore = blocks.load();
-        pointerTo(child, kDisplayKeyX[view - 1] + 25, 223 + 10);
+        pointerToControl(plugin, child, kDisplayOffKey + view);
         click(1);
         idleFor(plugin, 60, 300ms);
         viewsDrawn += views() != displayOff;
-        pointerTo(child, 325 + 32, 30 + 29);
+        const auto [x, y] = pointerToControl(plugin, child, kVolumeDial);
         button(1, true);
         for (int step = 1; step <= 5; ++step) {
-            pointerTo(child, 325 + 32, 30 + 29 + (view % 2 ? -8 : 8) * step);
+            pointerTo(child, x, y + (view % 2 ? -8 : 8) * step);
             idleFor(plugin, 60, 50ms);
         }
         button(1, false);
