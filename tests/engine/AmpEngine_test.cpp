@@ -67,26 +67,6 @@ TEST(AmpEngineSetters, LimitSelectAndReportWhatNeedsRecomputing)
     EXPECT_EQ(engine->updateMask(), UpdateGroup::All);
 }
 
-TEST(AmpEngineChain, BypassIsThePlainGainAndTheLimiterHoldsTheBounds)
-{
-    auto engine = plainEngine();
-    const double inputGain = engine->settings().inputGain;
-    for (double x : {0.5, -0.25, 1e-3}) {
-        const double offset = run(*engine, x) - x * inputGain * kBypassGain;
-        EXPECT_GE(offset, 0.0) << "the dither offset is positive";
-        EXPECT_LT(offset, 4.3e-12 * kBypassGain + 1e-15);
-    }
-    engine->setLimiter(true);
-    EXPECT_EQ(run(*engine, 1.5), 0.999);
-    EXPECT_EQ(run(*engine, -2.0), -0.999);
-    EXPECT_NEAR(run(*engine, 0.2), 0.2 * inputGain * kBypassGain, 2e-11) << "0.8 passes the limiter";
-    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
-        EXPECT_LT(std::fabs(run(*engine, bad)), 1e-10) << "non-finite input is silence";
-
-    engine->setEnabled(false);
-    EXPECT_EQ(run(*engine, 2.0), 2.0 * inputGain) << "off at 1x: the input gain alone, no limiter";
-}
-
 TEST(AmpEngineChain, StereoRunsGiveEachChannelWhatItGivesAlone)
 {
     auto stereo = plainEngine();
