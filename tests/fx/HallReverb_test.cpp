@@ -1,3 +1,4 @@
+#include "ImpulseResponse.h"
 #include "fx/HallReverb.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +14,6 @@ namespace {
 
 constexpr double kFirstEcho = 0.011 * 0.75; // input gain times one low-pass step
 
-std::vector<double> impulseResponse(HallReverb& hall, int channel, int length)
-{
-    std::vector<double> response;
-    for (int n = 0; n < length; ++n)
-        for (int c = 0; c < 2; ++c) {
-            double sample = (c == channel && n == 0) ? 1.0 : 0.0;
-            hall.process(sample, c);
-            if (c == channel)
-                response.push_back(sample);
-        }
-    return response;
-}
-
 int firstEcho(const std::vector<double>& r)
 {
     return static_cast<int>(std::find_if(r.begin(), r.end(), [](double x) { return x != 0.0; }) - r.begin());
@@ -40,7 +28,7 @@ TEST(HallReverb, EchoesArriveAfterTheLinesAndDiffusersOnBothChannels)
 {
     for (int channel : {0, 1}) {
         auto hall = std::make_unique<HallReverb>();
-        const std::vector<double> r = impulseResponse(*hall, channel, 1400);
+        const std::vector<double> r = test::impulseResponse<double>(*hall, channel, 1400);
         const int shift = 23 * channel; // every delay of channel 1 is 23 samples longer
         EXPECT_EQ(firstEcho(r), 978 + shift);
         EXPECT_DOUBLE_EQ(r[978 + shift], kFirstEcho);
@@ -59,7 +47,7 @@ TEST(HallReverb, EchoesArriveAfterTheLinesAndDiffusersOnBothChannels)
 TEST(HallReverb, TailDecaysAtItsSettledRate)
 {
     auto hall = std::make_unique<HallReverb>();
-    const std::vector<double> r = impulseResponse(*hall, 0, 88200);
+    const std::vector<double> r = test::impulseResponse<double>(*hall, 0, 88200);
     EXPECT_NEAR(energy(r, 4410, 22050), 0.0469158593, 1e-6 * 0.0469158593);
     EXPECT_NEAR(energy(r, 22050, 44100) / energy(r, 4410, 22050), 0.0836316488, 1e-6 * 0.0836316488);
     EXPECT_NEAR(energy(r, 44100, 88200) / energy(r, 22050, 44100), 0.0956483973, 1e-6 * 0.0956483973);
@@ -75,11 +63,11 @@ TEST(HallReverb, DelaysFollowTheSampleRateAndClearReturnsToSilence)
     hall->setSamplePeriod(1.0 / 96000.0);
     hall->clear();
     // 0.022177 s at 96 kHz is 2128.99 samples.
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 2200)), 2129);
+    EXPECT_EQ(firstEcho(test::impulseResponse<double>(*hall, 0, 2200)), 2129);
 
     hall->setSamplePeriod(1.0 / 192000.0); // the shortest line is 4257.98 samples
     hall->clear();
-    EXPECT_EQ(firstEcho(impulseResponse(*hall, 0, 4300)), 4258);
+    EXPECT_EQ(firstEcho(test::impulseResponse<double>(*hall, 0, 4300)), 4258);
 }
 
 } // namespace

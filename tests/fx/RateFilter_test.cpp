@@ -12,6 +12,8 @@
 namespace brimtone {
 namespace {
 
+// A reduced-rate sample interpolated and decimated straight back (the cabinet and spring
+// reverb run their convolution in between).
 template <int Ratio>
 struct RoundTrip {
     RateFilter up, down;
@@ -47,7 +49,7 @@ TEST(RateFilter, RoundTripsSettleToTheSquaredKernelGain)
 {
     EXPECT_NEAR(kernelGain() * kernelGain(), 0.9996, 1e-4);
     EXPECT_NEAR(settledDcGain<4>(), kernelGain() * kernelGain(), 2e-6);
-    EXPECT_NEAR(settledDcGain<2>(), 1.0f, 2e-6);
+    EXPECT_NEAR(settledDcGain<2>(), 1.0f, 2e-6); // the half-band all-pass pair
     EXPECT_NEAR(settledDcGain<8>(), kernelGain() * kernelGain(), 2e-6);
 }
 

@@ -1,3 +1,4 @@
+#include "ImpulseResponse.h"
 #include "fx/RoomAmbience.h"
 
 #include <gtest/gtest.h>
@@ -12,20 +13,11 @@ namespace {
 
 constexpr int kLength = 2400;
 
+// A fresh ambience's response on one channel.
 std::vector<float> impulseResponse(int channel)
 {
     RoomAmbience ambience;
-    std::vector<float> response;
-    for (int n = 0; n < kLength; ++n)
-        for (int c = 0; c < 2; ++c) {
-            float sample = (c == channel && n == 0) ? 1.0f : 0.0f;
-            ambience.process(sample, c);
-            if (c == channel)
-                response.push_back(sample);
-            else
-                EXPECT_EQ(sample, 0.0f) << "channel " << c << " sample " << n;
-        }
-    return response;
+    return test::impulseResponse<float>(ambience, channel, kLength);
 }
 
 // Reflection i as it leaves the colour FIR: gain times the colour kernel from its delay on.

@@ -1,3 +1,4 @@
+#include "ImpulseResponse.h"
 #include "fx/SpringReverb.h"
 
 #include <gtest/gtest.h>
@@ -18,20 +19,6 @@ namespace {
 
 constexpr double kInputGain = 0.04;
 constexpr double kTolerance = 1e-6; // rounding of the partitioned convolution
-
-std::vector<double> impulseResponse(SpringReverb& spring, int channel, int length)
-{
-    std::vector<double> response;
-    for (int n = 0; n < length; ++n)
-        for (int c = 0; c < 2; ++c) {
-            const double wet = spring.process((c == channel && n == 0) ? 1.0 : 0.0, c);
-            if (c == channel)
-                response.push_back(wet);
-            else
-                EXPECT_EQ(wet, 0.0) << "channel " << c << ", sample " << n;
-        }
-    return response;
-}
 
 // The wet response at `factor` host samples per reverb sample: the scaled impulse
 // decimated, convolved, interpolated, each block's outputs handed out from the call that
@@ -82,7 +69,7 @@ TEST_P(SpringReverbRate, DividesTheHostRateUntilItIsBelow40kHz)
         auto spring = std::make_unique<SpringReverb>();
         spring->setSamplePeriod(1.0 / rate);
         spring->reset();
-        expectResponse(impulseResponse(*spring, channel, length),
+        expectResponse(test::impulseResponse<double>(*spring, channel, length),
                        expectedResponse(channel == 0 ? springIrLeft : springIrRight, factor, length));
     }
 }
@@ -107,7 +94,7 @@ TEST(SpringReverb, ResetStartsFromSilence)
         ASSERT_EQ(spring->process(0.0, 0), 0.0) << n;
         ASSERT_EQ(spring->process(0.0, 1), 0.0) << n;
     }
-    expectResponse(impulseResponse(*spring, 0, 2000), expectedResponse(springIrLeft, 1, 2000));
+    expectResponse(test::impulseResponse<double>(*spring, 0, 2000), expectedResponse(springIrLeft, 1, 2000));
 }
 
 } // namespace
