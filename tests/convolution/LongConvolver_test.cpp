@@ -26,11 +26,13 @@ constexpr double impulseTolerance = 2e-5;
 // arrives later shares FFT windows with those outputs and leaves round-off.
 void expectImpulseResponse(const std::vector<float>& output, const std::vector<float>& h, int from)
 {
-    for (int t = 0; from + t < static_cast<int>(output.size()); ++t)
-        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)],
-                    t >= skipped - 1 && t < responseLength - 1 ? h[static_cast<std::size_t>(t + 1)] : 0.0f,
-                    t < skipped - 1 && from == 0 ? 0.0 : impulseTolerance)
+    for (int t = 0; from + t < static_cast<int>(output.size()); ++t) {
+        const bool inResponse = t >= skipped - 1 && t < responseLength - 1;
+        const float expected = inResponse ? h[static_cast<std::size_t>(t + 1)] : 0.0f;
+        const double tolerance = t < skipped - 1 && from == 0 ? 0.0 : impulseTolerance;
+        ASSERT_NEAR(output[static_cast<std::size_t>(from + t)], expected, tolerance)
             << "output " << t << " after the impulse";
+    }
 }
 
 class LongConvolverTest : public ::testing::Test {

@@ -1,3 +1,7 @@
+// The plug-in under a careless or hostile host, as a validator drives it: junk
+// arguments, texts into buffers of exactly their size, huge and non-finite input,
+// instances edited from other threads and closed, and what the audio thread
+// allocates and waits for.
 #include "AudioThreadCounters.h"
 #include "PluginUnderTest.h"
 #include "shell/Parameters.h"
@@ -43,6 +47,25 @@ struct Block {
     }
     std::vector<float> left, right, outLeft, outRight;
 };
+
+// What a host's other threads do while the audio runs: parameters, programs, names,
+// display texts and sample rates (8 to 384 kHz), in random order until `running` ends.
+void editFromAHostThread(vst::AEffect* effect, unsigned seed, const std::atomic<bool>& running)
+{
+    std::mt19937 random(seed);
+    const float rates[] = {8000.0f, 22050.0f, 44100.0f, 96000.0f, 192000.0f, 384000.0f};
+    char text[64], name[] = "edited";
+    while (running.load()) {
+        for (int k = 0; k < 50; ++k)
+            effect->setParameter(effect, static_cast<int>(random() % kNumParams),
+                                 static_cast<float>(random() % 15) / 10.0f - 0.2f);
+        effect->dispatcher(effect, vst::effSetProgram, 0, static_cast<std::intptr_t>(random() % 20), nullptr, 0.0f);
+        effect->dispatcher(effect, vst::effSetProgramName, 0, 0, name, 0.0f);
+        effect->dispatcher(effect, vst::effGetParamDisplay, static_cast<std::int32_t>(random() % kNumParams), 0, text,
+                           0.0f);
+        effect->dispatcher(effect, vst::effSetSampleRate, 0, 0, nullptr, rates[random() % 6]);
+    }
+}
 
 // Passes an allocation through a volatile, so that the compiler keeps it.
 void* kept(void* block)
@@ -166,9 +189,8 @@ TEST(HostileHost, HugeAndNonFiniteInputActAsHeldAtFortyDecibels)
 }
 
 // Instances opened, run in blocks of any size and closed, every fourth while two
-// other threads edit it (parameters, programs, names, sample rates). The closes
-// fall between the long convolver's hand-offs (all made by 16384 samples) and
-// its workers' staggered starts.
+// host threads edit it. The closes fall between the long convolver's hand-offs
+// (all made by 16384 samples) and its workers' staggered starts.
 TEST(HostileHost, InstancesEditedFromOtherThreadsWhileAudioRunsAndClosed)
 {
     ASSERT_TRUE(module().loaded());
@@ -179,29 +201,15 @@ TEST(HostileHost, InstancesEditedFromOtherThreadsWhileAudioRunsAndClosed)
         vst::AEffect* effect = plugin.effect();
         plugin.set(SpkSim, i % 2 ? 1.0f : 0.5f);
         plugin.set(RevMode, 1.0f);
+        const bool edited = i % 4 == 0;
         std::atomic<bool> running{true};
-        auto editor = [&](unsigned seed) {
-            std::mt19937 random(seed);
-            const float rates[] = {8000.0f, 22050.0f, 44100.0f, 96000.0f, 192000.0f, 384000.0f};
-            char text[64], name[] = "edited";
-            while (running.load()) {
-                for (int k = 0; k < 50; ++k)
-                    effect->setParameter(effect, static_cast<int>(random() % kNumParams),
-                                         static_cast<float>(random() % 15) / 10.0f - 0.2f);
-                effect->dispatcher(effect, vst::effSetProgram, 0, static_cast<std::intptr_t>(random() % 20), nullptr,
-                                   0.0f);
-                effect->dispatcher(effect, vst::effSetProgramName, 0, 0, name, 0.0f);
-                effect->dispatcher(effect, vst::effGetParamDisplay, static_cast<std::int32_t>(random() % kNumParams), 0,
-                                   text, 0.0f);
-                effect->dispatcher(effect, vst::effSetSampleRate, 0, 0, nullptr, rates[random() % 6]);
-            }
-        };
         std::vector<std::thread> editors;
-        if (i % 4 == 0)
-            editors.emplace_back(editor, 7u + i), editors.emplace_back(editor, 11u + i);
+        if (edited)
+            for (unsigned seed : {7u, 11u})
+                editors.emplace_back(editFromAHostThread, effect, seed + i, std::cref(running));
         bool finite = true;
         for (int done = 0, frames = 0, total = 16384 + (i % 10) * 256; finite && done < total; done += frames) {
-            frames = std::min(total - done, i % 4 == 0 && done == 0 ? 8192 : 1 + int(random() % 512));
+            frames = std::min(total - done, edited && done == 0 ? 8192 : 1 + int(random() % 512));
             finite = block.process(effect, frames);
         }
         running = false;

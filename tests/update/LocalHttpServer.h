@@ -9,7 +9,7 @@
 using pollfd = WSAPOLLFD;
 inline int poll(pollfd* entry, int n, int ms) { return WSAPoll(entry, n, ms); }
 inline void closeSocket(SOCKET socket) { closesocket(socket); }
-#define MSG_NOSIGNAL 0
+constexpr int kSendFlags = 0;
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,6 +18,7 @@ inline void closeSocket(SOCKET socket) { closesocket(socket); }
 #include <unistd.h>
 using SOCKET = int;
 inline void closeSocket(SOCKET socket) { ::close(socket); }
+constexpr int kSendFlags = MSG_NOSIGNAL; // a client that has gone gives an error, not SIGPIPE
 #endif
 
 #include <atomic>
@@ -44,7 +45,7 @@ public:
         bool send(std::string_view bytes)
         {
             while (!bytes.empty()) {
-                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), MSG_NOSIGNAL);
+                auto sent = ::send(socket, bytes.data(), static_cast<int>(bytes.size()), kSendFlags);
                 if (sent <= 0)
                     return false;
                 bytesSent += sent;

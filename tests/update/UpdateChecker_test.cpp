@@ -150,8 +150,9 @@ TEST_F(UpdateCheck, HostileServersAreCutOff)
     trickleLimits.lowSpeedTime = 1s;
 #endif
     LocalHttpServer trickle([](LocalHttpServer::Connection& c) {
-        for (bool open = c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"); open && !c.stopping;)
-            open = (std::this_thread::sleep_for(200ms), c.send("x"));
+        for (bool open = c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"); open && !c.stopping;
+             open = c.send("x"))
+            std::this_thread::sleep_for(200ms);
     });
     start = Clock::now();
     EXPECT_EQ(fetch(trickle.url("/"), trickleLimits).outcome, platform::HttpOutcome::timedOut);
@@ -212,7 +213,8 @@ TEST_F(UpdateCheck, PostsTheResultMessageToTheWindow)
     UpdateChecker checker;
     ASSERT_TRUE(checker.start(pluginIdentity, {window, WM_USER + 2}));
     MSG message{};
-    for (auto end = Clock::now() + 10s; !PeekMessageA(&message, window, WM_USER + 2, WM_USER + 2, PM_REMOVE);)
+    for (auto end = Clock::now() + 10s; !PeekMessageA(&message, window, WM_USER + 2, WM_USER + 2, PM_REMOVE);
+         std::this_thread::sleep_for(5ms))
         ASSERT_LT(Clock::now(), end) << "no result message";
     EXPECT_EQ(message.wParam, static_cast<WPARAM>(pluginIdentity.versionCode + 1));
     auto result = checker.poll();

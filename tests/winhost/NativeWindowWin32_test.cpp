@@ -153,9 +153,9 @@ TEST(Win32Window, MouseMessagesBecomeMouseEvents)
     POINT screen{40, 50};
     ClientToScreen(o.child, &screen);
     // A fine-grained wheel gives a notch once its pieces add up to one.
-    for (int delta : {2 * WHEEL_DELTA, WHEEL_DELTA / 2, WHEEL_DELTA / 2, -WHEEL_DELTA})
-        SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(delta == 2 * WHEEL_DELTA ? MK_CONTROL : 0, delta),
-                     at(screen.x, screen.y));
+    for (auto [keys, delta] :
+         {std::pair{MK_CONTROL, 2 * WHEEL_DELTA}, {0, WHEEL_DELTA / 2}, {0, WHEEL_DELTA / 2}, {0, -WHEEL_DELTA}})
+        SendMessageA(o.child, WM_MOUSEWHEEL, MAKEWPARAM(keys, delta), at(screen.x, screen.y));
 
     ASSERT_EQ(ev.size(), 10u);
     auto check = [&](int i, MouseAction a, MouseButton b, int x, int y, bool ctrl, bool shift, int notches = 0) {

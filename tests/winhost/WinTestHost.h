@@ -59,7 +59,8 @@ inline std::vector<std::uint32_t> grab(HWND hwnd, int width, int height)
 {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     BITMAPINFO info{};
-    info.bmiHeader = {static_cast<DWORD>(sizeof(BITMAPINFOHEADER)), width, -height, 1, 32, BI_RGB};
+    // 32-bit rows, top row first (a negative height).
+    info.bmiHeader = {static_cast<DWORD>(sizeof(BITMAPINFOHEADER)), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     HDC window = GetDC(hwnd), memory = CreateCompatibleDC(window);
     HBITMAP bitmap = CreateCompatibleBitmap(window, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);

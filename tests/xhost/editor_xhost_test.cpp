@@ -152,11 +152,11 @@ protected:
         EXPECT_TRUE(headless->open(&dummy));
         return headless;
     }
-    // The pointer to the middle of control `id`, placed by the editor's own layout;
-    // returns that point.
-    std::pair<int, int> pointerToControl(Instance& plugin, Window child, int id)
+    // The pointer to the middle of control `id`, placed by the editor's own layout
+    // (`layout`, a headless editor); returns that point.
+    std::pair<int, int> pointerToControl(editor::QIVEditor& layout, Window child, int id)
     {
-        const editor::Rect r = headlessEditor(plugin)->control(id).rect();
+        const editor::Rect r = layout.control(id).rect();
         const int x = r.left + r.width() / 2, y = r.top + r.height() / 2;
         pointerTo(child, x, y);
         return {x, y};
@@ -164,16 +164,15 @@ protected:
     // How many pixels differ from the headless rendering of the same values.
     int differences(Instance& plugin, Window child)
     {
-        const auto editor = headlessEditor(plugin);
-        editor::QIVEditor& headless = *editor;
-        headless.paint();
+        const auto headless = headlessEditor(plugin);
+        headless->paint();
         auto shot = screenshot(child);
         if (shot.size() != 1024u * 362u)
             return -1;
         int differ = 0;
         for (int y = 0; y < 362; ++y)
             for (int x = 0; x < 1024; ++x)
-                differ += shot[static_cast<std::size_t>(y) * 1024 + x] != (headless.framebuffer().at(x, y) & 0xFFFFFF);
+                differ += shot[static_cast<std::size_t>(y) * 1024 + x] != (headless->framebuffer().at(x, y) & 0xFFFFFF);
         return differ;
     }
     std::vector<EditReport> takeEdits()
@@ -330,6 +329,7 @@ TEST_F(XHostTest, MouseGesturesReachTheHostWhileTheAudioThreadNeitherAllocatesNo
     Window parent = makeParent();
     ASSERT_EQ(plugin.dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
     const Window child = children(parent).at(0);
+    const auto layout = headlessEditor(plugin);
 
     counters::Counts audio;
     std::atomic<bool> playing{true};
@@ -352,7 +352,7 @@ TEST_F(XHostTest, MouseGesturesReachTheHostWhileTheAudioThreadNeitherAllocatesNo
     auto settle = [&](std::chrono::milliseconds duration) { idleFor(plugin, 60, duration); };
     settle(200ms);
     takeEdits();
-    pointerToControl(plugin, child, kLeadButton);
+    pointerToControl(*layout, child, kLeadButton);
     click(1);
     settle(120ms);
     EXPECT_EQ(takeEdits().size(), 3u) << "begin, set, end";
@@ -363,14 +363,14 @@ TEST_F(XHostTest, MouseGesturesReachTheHostWhileTheAudioThreadNeitherAllocatesNo
     int viewsDrawn = 0, phasesWithAudio = 0;
     for (int view = 1; view <= 3; ++view) {
         const long blocksBefore = blocks.load();
-        pointerToControl(plugin, child, kDisplayOffKey + view);
+        pointerToControl(*layout, child, kDisplayOffKey + view);
         click(1);
         settle(300ms);
         viewsDrawn += views() != displayOff;
         // 40 pixels up or down: a fifth of the range, as one gesture.
         takeEdits();
         const float before = plugin.get(Level);
-        const auto [x, y] = pointerToControl(plugin, child, kVolumeDial);
+        const auto [x, y] = pointerToControl(*layout, child, kVolumeDial);
         button(1, true);
         for (int step = 1; step <= 4; ++step) {
             pointerTo(child, x, y + (view % 2 ? -10 : 10) * step);
@@ -389,7 +389,7 @@ TEST_F(XHostTest, MouseGesturesReachTheHostWhileTheAudioThreadNeitherAllocatesNo
     }
     // The wheel, two notches up; then a double click: program 0's factory value.
     const float dragged = plugin.get(Level);
-    pointerToControl(plugin, child, kVolumeDial);
+    pointerToControl(*layout, child, kVolumeDial);
     click(4, 2);
     settle(120ms);
     EXPECT_NEAR(plugin.get(Level), dragged + 0.02f, 0.001f);
