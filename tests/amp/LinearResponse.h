@@ -1,5 +1,7 @@
 #pragma once
 
+// Test helpers: the frequency response of a state-space system, and the gain and settled
+// output of a stage measured with a sine through its per-sample process.
 #include "dsp/StateSpace.h"
 
 #include <gtest/gtest.h>

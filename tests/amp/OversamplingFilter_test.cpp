@@ -11,6 +11,7 @@ namespace {
 
 constexpr double kHostRate = 44100.0;
 
+// One host sample through an up-sampler and straight into the matching down-sampler.
 template <int Factor>
 struct Pair {
     OversamplingFilter up;

@@ -45,6 +45,7 @@ struct ToneChain {
         return toneResponseAt(channel, tonestack.displayBlock(), clean.displayBlock(), drive.displayBlock(), z);
     }
 
+    // The same chain from the double-precision discrete coefficients.
     double referenceAt(int channel, std::complex<double> z) const
     {
         const double t = std::norm(test::transferAt<3>(tonestack.discreteNetwork(), z));

@@ -1,4 +1,5 @@
 #pragma once
+// Signals shared by the convolution tests.
 
 #include <cmath>
 #include <random>

@@ -1,3 +1,5 @@
+// The host-rate frame around the amplifier: setters, gain curves, stereo runs, meters
+// and the display values the amplifier feeds.
 #include "engine/AmpEngine.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The taper tables' shape and some of their measured points; the tables as a whole are
+// what tools/make_tapers.py writes.
 #include "engine/TaperTables.h"
 
 #include <gtest/gtest.h>

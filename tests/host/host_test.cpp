@@ -1,3 +1,6 @@
+// Loads the built plug-in through its exported entry point and checks what a
+// host sees: the descriptor, the dispatcher's answers, names and texts,
+// programs and their files, routing and the level path.
 #include "PluginUnderTest.h"
 #include "Preset.h"
 #include "shell/Parameters.h"
@@ -62,6 +65,7 @@ std::string refusal(const std::function<void()>& load)
     return "accepted";
 }
 
+// A right channel unlike the left, so that a mix-up shows.
 std::vector<float> mirrored(std::vector<float> x)
 {
     for (float& v : x)

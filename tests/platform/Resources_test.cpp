@@ -33,6 +33,7 @@ constexpr std::array<ImageSize, 37> imageSet{{
 class ResourcesTest : public ::testing::Test {
 protected:
 #ifdef _WIN32
+    // The resource script is linked into this test program, which stands in for the module.
     void SetUp() override { setModuleHandle(GetModuleHandleA(nullptr)); }
     void TearDown() override { setModuleHandle(nullptr); }
 #endif

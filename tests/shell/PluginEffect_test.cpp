@@ -1,3 +1,5 @@
+// The driver's hand-off of parameter changes to the engine, the host settings it
+// accepts or ignores, what it leaves of the caller's state, and the display hand-off.
 #include "shell/DisplayReader.h"
 #include "shell/PluginEffect.h"
 
@@ -20,6 +22,7 @@ std::intptr_t host(vst::AEffect*, std::int32_t opcode, std::int32_t, std::intptr
     return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
+// Different left and right inputs, so a channel mix-up shows.
 struct Block {
     explicit Block(int frames) : left(frames), right(frames), outLeft(frames), outRight(frames)
     {
